@@ -1,0 +1,71 @@
+#pragma once
+// The exception family of the PDF layer: EBrevanto and the classes of the
+// base exception module, each with its fixed message. The stream module's
+// classes live in qz::core::streams (two of them share names with classes
+// here and must stay distinct types).
+
+#include <string>
+
+#include "platform/Exception.h"
+
+namespace qz::core {
+
+class EBrevanto : public platform::Exception {
+public:
+    using platform::Exception::Exception;
+};
+
+#define QZ_FIXED_MESSAGE_EXCEPTION(Name, Base, Text)              \
+    class Name : public Base {                                    \
+    public:                                                       \
+        static constexpr const char* kMessage = Text;             \
+        Name() : Base(kMessage) {}                                \
+        explicit Name(const std::string& message) : Base(message) {} \
+    }
+
+QZ_FIXED_MESSAGE_EXCEPTION(ExFileOpenError, EBrevanto, "File Open error");
+QZ_FIXED_MESSAGE_EXCEPTION(ExFileNotFound, EBrevanto, "File Not Found");
+QZ_FIXED_MESSAGE_EXCEPTION(ExInvalidObject, EBrevanto, "Invalid Object");
+QZ_FIXED_MESSAGE_EXCEPTION(ExOutOfMemory, EBrevanto, "Out of memory");
+QZ_FIXED_MESSAGE_EXCEPTION(ExInvalidPassword, EBrevanto, "Invalid password");
+QZ_FIXED_MESSAGE_EXCEPTION(ExBadRootObj, EBrevanto, "Catalog not found");
+QZ_FIXED_MESSAGE_EXCEPTION(ExNoPageTreeObj, EBrevanto, "No Page Entry in Catalog");
+QZ_FIXED_MESSAGE_EXCEPTION(ExInvalidPDFFile, EBrevanto, "Invalid PDF Document");
+QZ_FIXED_MESSAGE_EXCEPTION(ExImproperCrossRefTableOrStream, EBrevanto,
+                           "Improper Cross reference Table or Stream");
+QZ_FIXED_MESSAGE_EXCEPTION(ExInvalidFileName, EBrevanto, "Invalid file name");
+QZ_FIXED_MESSAGE_EXCEPTION(ExInvalidStream, EBrevanto, "Invalid Stream");
+
+// "File create error: " followed by the platform's message.
+class ExFileCreateError : public EBrevanto {
+public:
+    static constexpr const char* kMessage = "File create error: ";
+    explicit ExFileCreateError(const std::string& platformMessage)
+        : EBrevanto(std::string(kMessage) + platformMessage) {}
+};
+
+// A file uses a feature this system does not read (for example a security
+// handler or revision it does not support); raised instead of reading garbage.
+class ExUnsupportedFeature : public EBrevanto {
+public:
+    using EBrevanto::EBrevanto;
+};
+
+namespace streams {
+
+QZ_FIXED_MESSAGE_EXCEPTION(ExInvalidStream, EBrevanto, "Invalid Stream");
+QZ_FIXED_MESSAGE_EXCEPTION(ExInvalidBuffer, EBrevanto, "Invalid Buffer");
+QZ_FIXED_MESSAGE_EXCEPTION(ExOutofMemory, EBrevanto, "Out of Memory");
+QZ_FIXED_MESSAGE_EXCEPTION(ExInvalidKeyLen, EBrevanto, "RC4: Invalid key length");
+
+// "Compression error " followed by the compression library's message.
+class ExCompressionError : public EBrevanto {
+public:
+    static constexpr const char* kMessage = "Compression error ";
+    explicit ExCompressionError(const std::string& libraryMessage)
+        : EBrevanto(std::string(kMessage) + libraryMessage) {}
+};
+
+}  // namespace streams
+
+}  // namespace qz::core
