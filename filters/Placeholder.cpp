@@ -1,0 +1,1 @@
+int qz_filters_placeholder = 0;
