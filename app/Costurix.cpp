@@ -1,0 +1,21 @@
+// The program: one merge window over the PDF layer, run until it closes.
+
+#include <QApplication>
+
+#include "app/UnavailableMergeRunner.h"
+#include "app/WindowDialogs.h"
+#include "app/frm_merge.h"
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Costurix"));
+    QApplication::setApplicationVersion(QStringLiteral(QZ_APP_VERSION));
+
+    // The runner that does the PDF work; swap in the component's runner here.
+    qz::app::UnavailableMergeRunner runner;
+    qz::app::QtWindowDialogs dialogs;
+    qz::app::Tfrm_merge frm_merge(runner, dialogs);
+    frm_merge.show();
+    // Closing the window, the last one, ends the loop and the program.
+    return QApplication::exec();
+}
