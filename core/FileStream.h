@@ -4,6 +4,7 @@
 // window of it. Every buffer refill positions the platform stream itself, so
 // several windows over one platform stream can be read interleaved.
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -48,6 +49,7 @@ public:
     void MoveStart(int64_t delta) override;
     // The absolute offset where a limited window ends; the file size otherwise.
     int64_t GetLimit();
+    int64_t GetWindowSize() override { return std::max<int64_t>(0, GetLimit() - FStart); }
 
 private:
     bool Refill();

@@ -80,6 +80,8 @@ public:
 
     // The inner stream.
     TqzStream* GetNextStream() const { return FStream.get(); }
+    // False for a stream that stands in for a filter it cannot decode.
+    bool HasDecoder() const { return FDecoder != nullptr; }
     const TqzStreamPtr& GetNextStreamPtr() const { return FStream; }
 
 protected:

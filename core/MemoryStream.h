@@ -2,6 +2,7 @@
 // TqzMemoryStream: a byte stream over a platform memory stream, or a window
 // of one. Windows made by MakeSubStream share the platform stream.
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -36,6 +37,7 @@ public:
     TqzStreamPtr MakeSubStream(int64_t start, int64_t length, bool limited) override;
     int64_t GetStart() override { return FStart; }
     void MoveStart(int64_t delta) override;
+    int64_t GetWindowSize() override { return std::max<int64_t>(0, Limit() - FStart); }
 
     platform::MemoryStream& Memory() { return *FMemStream; }
     const std::string& Bytes() const { return FMemStream->Bytes(); }

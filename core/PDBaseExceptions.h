@@ -51,6 +51,13 @@ public:
     using EBrevanto::EBrevanto;
 };
 
+// A file or a caller asks for more than a named limit allows (see
+// core/Limits.h); raised instead of exhausting memory or the stack.
+class ExLimitExceeded : public EBrevanto {
+public:
+    using EBrevanto::EBrevanto;
+};
+
 namespace streams {
 
 QZ_FIXED_MESSAGE_EXCEPTION(ExInvalidStream, EBrevanto, "Invalid Stream");

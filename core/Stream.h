@@ -92,6 +92,9 @@ public:
     virtual TqzStreamPtr MakeSubStream(int64_t start, int64_t length, bool limited) = 0;
     virtual int64_t GetStart() = 0;
     virtual void MoveStart(int64_t delta) = 0;
+    // The number of bytes from the window's start to its end (its limit, or
+    // the end of the stored bytes); -1 when the stream cannot tell.
+    virtual int64_t GetWindowSize() { return -1; }
 };
 
 }  // namespace qz::core

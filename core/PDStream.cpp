@@ -1,0 +1,344 @@
+#include "core/PDStream.h"
+
+#include <vector>
+
+#include "core/Conversions.h"
+#include "core/FilterHooks.h"
+#include "core/FilterStream.h"
+#include "core/Limits.h"
+#include "core/MemoryStream.h"
+#include "core/PDArray.h"
+#include "core/PDBaseExceptions.h"
+#include "core/PDIndirectRef.h"
+#include "core/PDInteger.h"
+#include "core/PDName.h"
+#include "core/ParentDocument.h"
+#include "core/SaveContext.h"
+
+namespace qz::core {
+
+namespace {
+
+// What the links of a filter chain above the stored data do.
+struct ChainState {
+    bool decodes = false;      // some link decodes data
+    bool undecodable = false;  // some link cannot be decoded here
+};
+
+ChainState InspectChain(TqzStream* data) {
+    ChainState state;
+    for (TqzStream* link = data; link;) {
+        if (link->GetType() == TqzStreamType::stCrypt) break;  // stored data from here down
+        auto* filter = dynamic_cast<TqzFilterStream*>(link);
+        if (!filter) break;
+        switch (link->GetType()) {
+            case TqzStreamType::stDCT:
+            case TqzStreamType::stJBIG2:
+            case TqzStreamType::stJPX:
+            case TqzStreamType::stCCITTFax:
+            case TqzStreamType::stWeird:
+                state.undecodable = true;
+                break;
+            default:
+                if (filter->HasDecoder()) {
+                    state.decodes = true;
+                } else {
+                    state.undecodable = true;
+                }
+        }
+        link = filter->GetNextStream();
+    }
+    return state;
+}
+
+void ResetStream(TqzStream& stream) {
+    try {
+        stream.Reset();
+    } catch (const std::exception&) {
+        throw ExInvalidStream();
+    }
+}
+
+// Everything `stream` yields from where it stands, refusing more than any
+// stream may decode to.
+std::string ReadAllBounded(TqzStream& stream) {
+    constexpr uint32_t kBlock = 64 * 1024;
+    std::string out;
+    std::vector<uint8_t> block(kBlock);
+    for (;;) {
+        const int32_t got = stream.Read(block.data(), kBlock);
+        if (got <= 0) break;
+        if (static_cast<int64_t>(out.size()) + got > kMaxDecodedStreamSize) {
+            throw ExLimitExceeded("Stream data larger than " + IntegerToString(kMaxDecodedStreamSize) + " bytes");
+        }
+        out.append(reinterpret_cast<const char*>(block.data()), static_cast<size_t>(got));
+    }
+    return out;
+}
+
+bool IsAnyName(const TqzPDBaseObject* object, std::initializer_list<std::string_view> names) {
+    if (!object || !object->IsName()) return false;
+    for (std::string_view name : names) {
+        if (object->IsName(name)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TqzStreamPtr StoredEncodingStream(const TqzStreamPtr& data) {
+    TqzStreamPtr link = data;
+    while (link) {
+        if (link->GetType() == TqzStreamType::stCrypt) return link;
+        const auto* filter = dynamic_cast<const TqzFilterStream*>(link.get());
+        if (!filter) return link;
+        link = filter->GetNextStreamPtr();
+    }
+    return link;
+}
+
+TqzPDStream::TqzPDStream(TqzParentDocument* parentDoc) : FParentDoc(parentDoc) {}
+
+TqzPDStream::TqzPDStream(TqzStreamPtr stream, std::unique_ptr<TqzPDDictionary> dict, uint32_t objNumber,
+                         uint32_t genNumber)
+    : TqzPDBaseObject(objNumber, genNumber), FStream(std::move(stream)), FDict(std::move(dict)) {}
+
+TqzPDStream::~TqzPDStream() = default;
+
+std::unique_ptr<TqzPDDictionary> TqzPDStream::SetDict(std::unique_ptr<TqzPDDictionary> dict) {
+    std::swap(FDict, dict);
+    return dict;
+}
+
+TqzParentDocument* TqzPDStream::GetParentDoc() const {
+    if (FParentDoc) return FParentDoc;
+    return FDict ? FDict->GetParentDoc() : nullptr;
+}
+
+bool TqzPDStream::Isof(std::string_view dictType) const { return FDict && FDict->IsDict(dictType); }
+
+int TqzPDStream::LookChar() { return FStream ? FStream->LookChar() : -1; }
+int TqzPDStream::GetChar() { return FStream ? FStream->GetChar() : -1; }
+int32_t TqzPDStream::Read(uint8_t* buffer, uint32_t count) { return FStream ? FStream->Read(buffer, count) : 0; }
+int32_t TqzPDStream::Read(std::string& buffer, uint32_t count) { return FStream ? FStream->Read(buffer, count) : 0; }
+
+std::string TqzPDStream::ReadLine(int32_t count) {
+    if (count <= 0) return {};
+    std::vector<uint8_t> line(static_cast<size_t>(count), 0);
+    if (FStream) FStream->ReadLine(line, count);
+    return std::string(line.begin(), line.end());
+}
+
+void TqzPDStream::Reset() {
+    if (FStream) ResetStream(*FStream);
+}
+
+int64_t TqzPDStream::GetPosition() { return FStream ? FStream->GetPosition() : 0; }
+
+void TqzPDStream::SetPosition(int64_t offset, SeekOrigin origin) {
+    if (FStream) FStream->SetPosition(offset, origin);
+}
+
+int32_t TqzPDStream::Write(const std::string& buffer) { return FStream ? FStream->Write(buffer) : 0; }
+int32_t TqzPDStream::Write(const uint8_t* buffer, uint32_t count) { return FStream ? FStream->Write(buffer, count) : 0; }
+
+void TqzPDStream::Close() {
+    if (FStream) FStream->Close();
+}
+
+int64_t TqzPDStream::GetStart() {
+    auto* base = dynamic_cast<TqzBaseStream*>(FStream.get());
+    return base ? base->GetStart() : 0;
+}
+
+std::unique_ptr<TqzPDStream> TqzPDStream::MakeSubStream(int64_t start, int64_t length, bool limited,
+                                                         std::unique_ptr<TqzPDDictionary> dict) {
+    auto* base = dynamic_cast<TqzBaseStream*>(FStream.get());
+    if (!base) return nullptr;
+    TqzStreamPtr window = base->MakeSubStream(start, length, limited);
+    if (!window) return nullptr;
+    return std::make_unique<TqzPDStream>(std::move(window), std::move(dict));
+}
+
+void TqzPDStream::MoveStart(int64_t delta) {
+    if (auto* base = dynamic_cast<TqzBaseStream*>(FStream.get())) base->MoveStart(delta);
+}
+
+std::unique_ptr<TqzPDBaseObject> TqzPDStream::Clone() const {
+    std::unique_ptr<TqzPDDictionary> dict;
+    if (FDict) dict.reset(static_cast<TqzPDDictionary*>(FDict->Clone().release()));
+    auto copy = std::make_unique<TqzPDStream>(FStream, std::move(dict), FObjNumber, FGenNumber);
+    copy->FParentDoc = FParentDoc;
+    return copy;
+}
+
+void TqzPDStream::Assign(const TqzPDBaseObject& source) {
+    TqzPDBaseObject::Assign(source);
+    const auto* stream = dynamic_cast<const TqzPDStream*>(&source);
+    if (!stream) return;
+    // The stored bytes, decrypted when they were read encrypted: the raw base
+    // stream of an encrypted file would carry the source's encryption along.
+    FStream = StoredEncodingStream(stream->FStream);
+    FDict = std::make_unique<TqzPDDictionary>(FParentDoc);
+    if (stream->FDict) FDict->Assign(*stream->FDict);
+}
+
+void TqzPDStream::MoveChildrenTo(std::vector<std::unique_ptr<TqzPDBaseObject>>& out) {
+    if (FDict) out.push_back(std::move(FDict));
+}
+
+void TqzPDStream::SetLength(int64_t length) {
+    if (!FDict) return;
+    const TqzPDBaseObject* current = FDict->LookUp("Length");
+    if (current && current->IsInteger() && static_cast<const TqzPDInteger*>(current)->GetValue() == length) return;
+    auto value = std::make_unique<TqzPDInteger>(0);
+    value->SetValue(length);
+    FDict->SetKeyValue("Length", std::move(value));
+}
+
+void TqzPDStream::TakeStored(TqzSaveFrame& frame, TqzStream& source, bool encrypts) {
+    if (!encrypts) {
+        if (auto* base = dynamic_cast<TqzBaseStream*>(&source)) {
+            const int64_t size = base->GetWindowSize();
+            if (size >= 0) {
+                // Copied straight from the input to the output when written.
+                frame.RawSource = base;
+                frame.RawSize = size;
+                return;
+            }
+        }
+    }
+    ResetStream(source);
+    frame.Data = ReadAllBounded(source);
+}
+
+void TqzPDStream::Encode(TqzSaveFrame& frame, bool encrypts) {
+    const TqzPDBaseObject* filter = FDict ? FDict->LookUp("Filter") : nullptr;
+    bool keep = IsAnyName(filter, {"CCITTFaxDecode", "JBIG2Decode", "JPXDecode", "JBIG2Globals"});
+    if (filter && filter->IsArray()) {
+        const auto& filters = static_cast<const TqzPDArray&>(*filter);
+        for (int32_t i = 0; i < filters.GetLength() && !keep; ++i) {
+            keep = IsAnyName(filters.Get(i), {"JBIG2Decode", "JPXDecode", "JBIG2Globals"});
+        }
+    }
+    const ChainState chain = InspectChain(FStream.get());
+    // The stored encoding is kept when the data cannot be decoded here, is
+    // Flate or CCITT data already, must keep an image codec, or was never
+    // decoded (a plain stream whose /Filter describes its bytes). Decoding
+    // and writing it "as read" would leave /Filter describing other bytes.
+    const bool stored = chain.undecodable || keep || IsAnyName(filter, {"FlateDecode"}) ||
+                        (filter && !chain.decodes);
+    if (stored) {
+        TqzStreamPtr source = StoredEncodingStream(FStream);
+        if (source) TakeStored(frame, *source, encrypts);
+        return;
+    }
+    ResetStream(*FStream);
+    std::string decoded = ReadAllBounded(*FStream);
+    const TqzPDBaseObject* type = FDict ? FDict->LookUp("Type") : nullptr;
+    if (IsAnyName(type, {"Metadata"})) {
+        // Metadata is written decoded, so it must not claim a filter.
+        frame.Data = std::move(decoded);
+        FDict->Remove("Filter");
+        FDict->Remove("DecodeParms");
+        FDict->Remove("DP");
+        return;
+    }
+    const auto& flate = FilterHooks().FlateEncode;
+    if (!flate) throw ExInvalidStream("Invalid Stream: no Flate encoder is registered");
+    TqzMemoryStream source(std::move(decoded));
+    TqzMemoryStream compressed;
+    flate(source, compressed);
+    frame.Data = compressed.Bytes();
+    if (FDict) {
+        FDict->SetKeyValue("Filter", std::make_unique<TqzPDName>("FlateDecode"));
+        // Parameters of the filters just removed no longer apply.
+        FDict->Remove("DecodeParms");
+        FDict->Remove("DP");
+    }
+}
+
+void TqzPDStream::PrepareData(TqzSaveContext& /*context*/, TqzSaveFrame& frame) {
+    TqzParentDocument* doc = GetParentDoc();
+    const bool encrypts = doc && doc->EncryptsOutput();
+    const bool loadedEncrypted = doc && doc->GetIsEncrypted();
+    const bool hasSettings = doc && doc->HasUserEncryptionSettings();
+    frame.RawSource = nullptr;
+    frame.Data.clear();
+    if (FStream && !FIsChanged && FDict && FDict->LookupRefObj("Filter") && !loadedEncrypted && !hasSettings) {
+        // Unchanged and filtered: the stored bytes go to the output untouched.
+        if (TqzStream* base = FStream->GetBaseStream()) TakeStored(frame, *base, false);
+    } else {
+        if (FStream) Encode(frame, encrypts);
+        if (encrypts && !frame.RawSource) {
+            const uint32_t number = IsDirect() ? FValidObjectNumber : FObjNumber;
+            const uint32_t generation = IsDirect() ? 0 : FGenNumber;
+            frame.Data = doc->EncryptForOutput(frame.Data, number, generation);
+        }
+        SetIsChanged(true);
+    }
+    SetLength(frame.RawSource ? frame.RawSize : static_cast<int64_t>(frame.Data.size()));
+}
+
+TqzSaveStep TqzPDStream::SaveStep(TqzSaveContext& context, TqzSaveFrame& frame) {
+    TqzParentDocument* doc = GetParentDoc();
+    switch (frame.Phase) {
+        case 0:
+            if (!IsDirect()) {
+                frame.RememberedNumber = FObjNumber;
+                FObjNumber = context.TakeNewNumber();
+                FGenNumber = 0;
+                FIsWritten = true;
+                frame.TookNumber = true;
+            }
+            if (doc && FDict) FDict->GetIndirectRefs(frame.Refs);
+            frame.Phase = 1;
+            [[fallthrough]];
+        case 1: {
+            TqzPDBaseObject& markChanged = FDict ? static_cast<TqzPDBaseObject&>(*FDict) : *this;
+            if (doc && SaveTargets(context, frame, *doc, *this, ChildValidNumber(), true, markChanged) ==
+                           TqzSaveStep::Child) {
+                return TqzSaveStep::Child;
+            }
+            frame.Refs.clear();  // may point into entries the save replaces
+            if (FDict) FIsChanged = FDict->GetIsChanged();
+            if (context.OnlyChanged() && !FIsChanged) {
+                if (!IsDirect()) {
+                    FObjNumber = frame.RememberedNumber;
+                    if (frame.TookNumber) context.GiveBackNumber();
+                }
+                return TqzSaveStep::Done;
+            }
+            if (!IsDirect()) {
+                context.RecordEntry(FObjNumber, FGenNumber, TqzPDXRefEntrytype::xeUnCompressed);
+                context.WriteHeader(FObjNumber, FGenNumber);
+            }
+            PrepareData(context, frame);
+            frame.Phase = 2;
+            if (FDict) {
+                if (frame.Mode != TqzSaveMode::Plain) FDict->SetValidObjectNumber(ChildValidNumber());
+                FDict->SetIsChanged(true);  // it is written whenever the stream is
+                frame.Pending = FDict.get();
+                context.Schedule(*FDict, frame.Mode);
+                return TqzSaveStep::Child;
+            }
+            context.Write("<</Length " +
+                          IntegerToString(frame.RawSource ? frame.RawSize : static_cast<int64_t>(frame.Data.size())) +
+                          " >>");
+            break;
+        }
+        default:
+            break;
+    }
+    context.Write("\r\nstream\r\n");
+    if (frame.RawSource) {
+        ResetStream(*frame.RawSource);
+        if (context.WriteCopy(*frame.RawSource) != frame.RawSize) throw ExInvalidStream();
+    } else {
+        context.Write(frame.Data);
+    }
+    context.Write(IsDirect() ? "\r\nendstream" : "\r\nendstream\r\nendobj\r\n");
+    return TqzSaveStep::Done;
+}
+
+}  // namespace qz::core

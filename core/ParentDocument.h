@@ -1,0 +1,41 @@
+#pragma once
+// TqzParentDocument: what an array, a dictionary or a stream object asks of
+// the document it belongs to: the object behind a reference, whether an
+// object has been written in the current save, and whether and how the
+// output is encrypted. The base document implements it; the containers only
+// borrow it.
+
+#include <cstdint>
+#include <string>
+
+namespace qz::core {
+
+class TqzPDBaseObject;
+class TqzPDDictionary;
+
+class TqzParentDocument {
+public:
+    virtual ~TqzParentDocument() = default;
+
+    // The object of that number (as the document's table knows it), kept by
+    // the document; none when there is no such object.
+    virtual TqzPDBaseObject* GetObject(uint32_t objNumber) = 0;
+    // True once the object of that number has been written in the current save.
+    virtual bool IsObjectWritten(uint32_t objNumber) = 0;
+    // The document was loaded from an encrypted file.
+    virtual bool GetIsEncrypted() = 0;
+    // Encryption settings were requested for the output (enabled or not).
+    virtual bool HasUserEncryptionSettings() = 0;
+    // Those settings exist and are enabled.
+    virtual bool IsUserEncryptionEnabled() = 0;
+    // The information dictionary, or none.
+    virtual TqzPDDictionary* GetDocInfo() = 0;
+    // `bytes` encrypted for the output under the object number and generation;
+    // the document chooses the key (the one it was loaded with or the user's).
+    virtual std::string EncryptForOutput(const std::string& bytes, uint32_t objNumber, uint32_t genNumber) = 0;
+
+    // The output is encrypted: loaded encrypted, or enabled user settings.
+    bool EncryptsOutput() { return GetIsEncrypted() || (HasUserEncryptionSettings() && IsUserEncryptionEnabled()); }
+};
+
+}  // namespace qz::core

@@ -1,0 +1,161 @@
+#include "core/SaveContext.h"
+
+#include <limits>
+
+#include "core/Conversions.h"
+#include "core/Limits.h"
+#include "core/PDBaseExceptions.h"
+#include "core/PDIndirectRef.h"
+#include "core/PDString.h"
+#include "core/ParentDocument.h"
+
+namespace qz::core {
+
+void TqzSaveContext::Write(std::string_view bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const auto chunk = static_cast<uint32_t>(std::min<size_t>(bytes.size() - done, size_t{1} << 30));
+        FStream.Write(reinterpret_cast<const uint8_t*>(bytes.data() + done), chunk);
+        done += chunk;
+    }
+    FWritten += static_cast<int64_t>(bytes.size());
+}
+
+int64_t TqzSaveContext::WriteCopy(TqzStream& source) {
+    const int64_t copied = FStream.CopyAll(source);
+    FWritten += copied;
+    return copied;
+}
+
+uint32_t TqzSaveContext::TakeNewNumber() {
+    const uint32_t last = FXRef.GetLastObjectNumber();
+    if (last >= kMaxObjectNumber) {
+        throw ExLimitExceeded("Too many objects to number: the limit is " + IntegerToString(kMaxObjectNumber));
+    }
+    FXRef.SetLastObjectNumber(last + 1);
+    return last + 1;
+}
+
+void TqzSaveContext::GiveBackNumber() {
+    const uint32_t last = FXRef.GetLastObjectNumber();
+    if (last > 0) FXRef.SetLastObjectNumber(last - 1);
+}
+
+void TqzSaveContext::RecordEntry(uint32_t objNumber, uint32_t genNumber, TqzPDXRefEntrytype type) {
+    const int64_t position = FStream.GetPosition();
+    if (position < 0 || position >= int64_t{std::numeric_limits<uint32_t>::max()}) {
+        throw ExLimitExceeded("Output beyond 4 GB: cross-reference offsets are 32-bit");
+    }
+    FXRef.SetEntry(objNumber, TqzPDXRefEntry(static_cast<uint32_t>(position), genNumber, type));
+}
+
+void TqzSaveContext::WriteHeader(uint32_t objNumber, uint32_t genNumber) {
+    Write(IntegerToString(objNumber) + " " + IntegerToString(genNumber) + " obj\r\n");
+}
+
+void TqzSaveContext::Schedule(TqzPDBaseObject& object, TqzSaveMode mode) {
+    FScheduled = &object;
+    FScheduledMode = mode;
+}
+
+void TqzSaveContext::SaveScalar(TqzPDBaseObject& object) {
+    TqzSaveFrame frame;
+    frame.Object = &object;
+    object.SaveStep(*this, frame);
+}
+
+void TqzSaveContext::Run(TqzPDBaseObject& root, TqzSaveMode mode) {
+    const size_t base = FFrames.size();
+    TqzSaveFrame first;
+    first.Object = &root;
+    first.Mode = mode;
+    FFrames.push_back(std::move(first));
+    while (FFrames.size() > base) {
+        FScheduled = nullptr;
+        TqzSaveFrame& frame = FFrames.back();
+        const TqzSaveStep step = frame.Object->SaveStep(*this, frame);
+        if (step == TqzSaveStep::Done || !FScheduled) {
+            FFrames.pop_back();
+        } else {
+            TqzSaveFrame child;
+            child.Object = FScheduled;
+            child.Mode = FScheduledMode;
+            FFrames.push_back(std::move(child));
+        }
+    }
+}
+
+TqzSaveStep SaveTargets(TqzSaveContext& context, TqzSaveFrame& frame, TqzParentDocument& doc,
+                        const TqzPDBaseObject& container, uint32_t validNumber, bool includeNullTargets,
+                        TqzPDBaseObject& markChanged) {
+    if (frame.Pending) {
+        if (frame.Pending->GetIsChanged()) markChanged.SetIsChanged(true);
+        frame.Pending = nullptr;
+    }
+    const bool plain = frame.Mode == TqzSaveMode::Plain;
+    while (frame.Index < frame.Refs.size()) {
+        const uint32_t number = frame.Refs[frame.Index++]->GetObjNumber();
+        if (doc.IsObjectWritten(number)) continue;
+        TqzPDBaseObject* target = doc.GetObject(number);
+        if (!target || (target->IsNull() && !includeNullTargets) || target->IsToken()) continue;
+        if (!plain) target->SetValidObjectNumber(validNumber);
+        if (target->IsString() && !plain && doc.EncryptsOutput()) {
+            WriteEncryptedString(context, static_cast<TqzPDString&>(*target), container, doc);
+            if (target->GetIsChanged()) markChanged.SetIsChanged(true);
+            continue;
+        }
+        if (target->IsArray() || target->IsDict() || target->IsStream()) {
+            frame.Pending = target;
+            context.Schedule(*target, frame.Mode);
+            return TqzSaveStep::Child;
+        }
+        context.SaveScalar(*target);
+        if (target->GetIsChanged()) markChanged.SetIsChanged(true);
+    }
+    return TqzSaveStep::Done;
+}
+
+void WriteReference(TqzSaveContext& context, const TqzPDIndirectRef& ref, TqzParentDocument* doc) {
+    const uint32_t number = ref.GetObjNumber();
+    if (doc && doc->IsObjectWritten(number)) {
+        const TqzPDBaseObject* target = doc->GetObject(number);
+        if (target && !target->IsDirect()) {
+            context.Write(IntegerToString(target->GetObjNumber()) + " 0 R");
+            return;
+        }
+    }
+    if (doc && !context.OnlyChanged()) {
+        context.Write("null");
+        return;
+    }
+    context.Write(IntegerToString(number) + " 0 R");
+}
+
+void WriteEncryptedString(TqzSaveContext& context, TqzPDString& string, const TqzPDBaseObject& container,
+                          TqzParentDocument& doc) {
+    if (context.OnlyChanged() && !string.GetIsChanged()) return;
+    if (string.GetString().empty()) string.SetString(" ");
+    const bool indirect = !string.IsDirect();
+    uint32_t keyNumber;
+    uint32_t keyGeneration = 0;
+    if (indirect) {
+        string.SetObjNumber(context.TakeNewNumber());
+        string.SetGenNumber(0);
+        context.RecordEntry(string.GetObjNumber(), 0, TqzPDXRefEntrytype::xeUnCompressed);
+        context.WriteHeader(string.GetObjNumber(), 0);
+        keyNumber = string.GetObjNumber();
+    } else if (!container.IsDirect()) {
+        keyNumber = container.GetObjNumber();
+        keyGeneration = container.GetGenNumber();
+    } else {
+        keyNumber = container.GetValidObjectNumber();
+    }
+    string.SetIsWritten(true);
+    const std::string encrypted = doc.EncryptForOutput(string.GetBytes(), keyNumber, keyGeneration);
+    context.Write("<");
+    context.Write(StringToHex2(encrypted));
+    context.Write(">");
+    if (indirect) context.Write("\r\nendobj\r\n");
+}
+
+}  // namespace qz::core

@@ -1,0 +1,109 @@
+#pragma once
+// TqzSaveContext: one save of one object graph into an output stream. It runs
+// the objects' save steps on an explicit stack: a step that must first save
+// another object (a target its references name, or a nested value) schedules
+// it and returns; the context saves that object completely and then resumes
+// the step. It also owns the numbering: new object numbers and cross-reference
+// entries come from the writer's table.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/PDBaseObject.h"
+#include "core/PDXRef.h"
+
+namespace qz::core {
+
+class TqzParentDocument;
+class TqzPDIndirectRef;
+class TqzPDString;
+
+enum class TqzSaveMode : uint8_t {
+    Normal,
+    // Nothing goes through the encrypted path and no valid numbers are set:
+    // the trailer's /ID array.
+    Plain,
+};
+
+// The resumable state of one object's save.
+struct TqzSaveFrame {
+    TqzPDBaseObject* Object = nullptr;
+    TqzSaveMode Mode = TqzSaveMode::Normal;
+    int Phase = 0;
+    size_t Index = 0;
+    // The references whose targets are saved first.
+    std::vector<TqzPDIndirectRef*> Refs;
+    // The object saved just before this step resumes (a target or a value).
+    TqzPDBaseObject* Pending = nullptr;
+    uint32_t RememberedNumber = kDirectObject;
+    bool TookNumber = false;
+    // Stream data: copied from RawSource when set, else Data.
+    TqzStream* RawSource = nullptr;
+    int64_t RawSize = 0;
+    std::string Data;
+};
+
+class TqzSaveContext {
+public:
+    TqzSaveContext(TqzStream& stream, bool onlyChanged, TqzPDXRef& xref)
+        : FStream(stream), FOnlyChanged(onlyChanged), FXRef(xref) {}
+
+    bool OnlyChanged() const { return FOnlyChanged; }
+    TqzPDXRef& XRef() { return FXRef; }
+    int64_t GetWritten() const { return FWritten; }
+
+    void Write(std::string_view bytes);
+    // Copies `source` from where it stands to its end; returns the bytes copied.
+    int64_t WriteCopy(TqzStream& source);
+
+    // The writer's last number plus one, which becomes the last number.
+    uint32_t TakeNewNumber();
+    // Lowers the writer's last number by one.
+    void GiveBackNumber();
+    // Records a cross-reference entry at the output's current position.
+    void RecordEntry(uint32_t objNumber, uint32_t genNumber, TqzPDXRefEntrytype type);
+    // "N G obj" and CR LF.
+    void WriteHeader(uint32_t objNumber, uint32_t genNumber);
+
+    // Saves `object` completely before the current step resumes.
+    void Schedule(TqzPDBaseObject& object, TqzSaveMode mode);
+    // Saves a scalar at once (scalars never schedule anything).
+    void SaveScalar(TqzPDBaseObject& object);
+    // Saves `root` and everything it schedules.
+    void Run(TqzPDBaseObject& root, TqzSaveMode mode = TqzSaveMode::Normal);
+
+private:
+    TqzStream& FStream;
+    const bool FOnlyChanged;
+    TqzPDXRef& FXRef;
+    int64_t FWritten = 0;
+    std::vector<TqzSaveFrame> FFrames;
+    TqzPDBaseObject* FScheduled = nullptr;
+    TqzSaveMode FScheduledMode = TqzSaveMode::Normal;
+};
+
+// ---- steps shared by arrays, dictionaries and streams ----
+
+// Targets first: saves, one at a time, the objects named by frame.Refs that
+// the document does not report as written (null targets only when
+// `includeNullTargets`), each after its valid number is set to `validNumber`.
+// A target that is changed after its save marks `markChanged` changed.
+// Returns Child while a target is being saved.
+TqzSaveStep SaveTargets(TqzSaveContext& context, TqzSaveFrame& frame, TqzParentDocument& doc,
+                        const TqzPDBaseObject& container, uint32_t validNumber, bool includeNullTargets,
+                        TqzPDBaseObject& markChanged);
+
+// Writes a reference under the number its target now carries. A target that
+// was not written keeps the old number in an incremental save; in a full save
+// the reference is written as null, since the old number would name an
+// unrelated object of the new file.
+void WriteReference(TqzSaveContext& context, const TqzPDIndirectRef& ref, TqzParentDocument* doc);
+
+// Writes a string encrypted for the output as "<hex>": under its own new
+// number when indirect, else under the container's number (or valid number).
+void WriteEncryptedString(TqzSaveContext& context, TqzPDString& string, const TqzPDBaseObject& container,
+                          TqzParentDocument& doc);
+
+}  // namespace qz::core
