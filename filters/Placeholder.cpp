@@ -1,1 +1,0 @@
-int qz_filters_placeholder = 0;
