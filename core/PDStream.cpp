@@ -187,13 +187,24 @@ void TqzPDStream::MoveChildrenTo(std::vector<std::unique_ptr<TqzPDBaseObject>>& 
     if (FDict) out.push_back(std::move(FDict));
 }
 
-void TqzPDStream::SetLength(int64_t length) {
+TqzPDDictionary& TqzPDStream::OutputDict(TqzSaveFrame& frame) {
+    if (!frame.OutputDict) {
+        // Assign keeps the keys in their order; Clone would sort them.
+        auto copy = std::make_unique<TqzPDDictionary>(FDict->GetParentDoc());
+        copy->Assign(*FDict);
+        frame.OutputDict = std::move(copy);
+    }
+    return static_cast<TqzPDDictionary&>(*frame.OutputDict);
+}
+
+void TqzPDStream::SetLength(TqzSaveFrame& frame, int64_t length) {
     if (!FDict) return;
-    const TqzPDBaseObject* current = FDict->LookUp("Length");
+    TqzPDDictionary& dict = frame.OutputDict ? static_cast<TqzPDDictionary&>(*frame.OutputDict) : *FDict;
+    const TqzPDBaseObject* current = dict.LookUp("Length");
     if (current && current->IsInteger() && static_cast<const TqzPDInteger*>(current)->GetValue() == length) return;
     auto value = std::make_unique<TqzPDInteger>(0);
     value->SetValue(length);
-    FDict->SetKeyValue("Length", std::move(value));
+    OutputDict(frame).SetKeyValue("Length", std::move(value));
 }
 
 void TqzPDStream::TakeStored(TqzSaveFrame& frame, TqzStream& source, bool encrypts) {
@@ -239,9 +250,10 @@ void TqzPDStream::Encode(TqzSaveFrame& frame, bool encrypts) {
     if (IsAnyName(type, {"Metadata"})) {
         // Metadata is written decoded, so it must not claim a filter.
         frame.Data = std::move(decoded);
-        FDict->Remove("Filter");
-        FDict->Remove("DecodeParms");
-        FDict->Remove("DP");
+        TqzPDDictionary& out = OutputDict(frame);
+        out.Remove("Filter");
+        out.Remove("DecodeParms");
+        out.Remove("DP");
         return;
     }
     const auto& flate = FilterHooks().FlateEncode;
@@ -251,10 +263,11 @@ void TqzPDStream::Encode(TqzSaveFrame& frame, bool encrypts) {
     flate(source, compressed);
     frame.Data = compressed.Bytes();
     if (FDict) {
-        FDict->SetKeyValue("Filter", std::make_unique<TqzPDName>("FlateDecode"));
+        TqzPDDictionary& out = OutputDict(frame);
+        out.SetKeyValue("Filter", std::make_unique<TqzPDName>("FlateDecode"));
         // Parameters of the filters just removed no longer apply.
-        FDict->Remove("DecodeParms");
-        FDict->Remove("DP");
+        out.Remove("DecodeParms");
+        out.Remove("DP");
     }
 }
 
@@ -265,6 +278,7 @@ void TqzPDStream::PrepareData(TqzSaveContext& /*context*/, TqzSaveFrame& frame) 
     const bool hasSettings = doc && doc->HasUserEncryptionSettings();
     frame.RawSource = nullptr;
     frame.Data.clear();
+    frame.OutputDict.reset();
     if (FStream && !FIsChanged && FDict && FDict->LookupRefObj("Filter") && !loadedEncrypted && !hasSettings) {
         // Unchanged and filtered: the stored bytes go to the output untouched.
         if (TqzStream* base = FStream->GetBaseStream()) TakeStored(frame, *base, false);
@@ -277,7 +291,7 @@ void TqzPDStream::PrepareData(TqzSaveContext& /*context*/, TqzSaveFrame& frame) 
         }
         SetIsChanged(true);
     }
-    SetLength(frame.RawSource ? frame.RawSize : static_cast<int64_t>(frame.Data.size()));
+    SetLength(frame, frame.RawSource ? frame.RawSize : static_cast<int64_t>(frame.Data.size()));
 }
 
 TqzSaveStep TqzPDStream::SaveStep(TqzSaveContext& context, TqzSaveFrame& frame) {
@@ -316,10 +330,12 @@ TqzSaveStep TqzPDStream::SaveStep(TqzSaveContext& context, TqzSaveFrame& frame) 
             PrepareData(context, frame);
             frame.Phase = 2;
             if (FDict) {
-                if (frame.Mode != TqzSaveMode::Plain) FDict->SetValidObjectNumber(ChildValidNumber());
-                FDict->SetIsChanged(true);  // it is written whenever the stream is
-                frame.Pending = FDict.get();
-                context.Schedule(*FDict, frame.Mode);
+                TqzPDDictionary& dict =
+                    frame.OutputDict ? static_cast<TqzPDDictionary&>(*frame.OutputDict) : *FDict;
+                if (frame.Mode != TqzSaveMode::Plain) dict.SetValidObjectNumber(ChildValidNumber());
+                dict.SetIsChanged(true);  // it is written whenever the stream is
+                frame.Pending = &dict;
+                context.Schedule(dict, frame.Mode);
                 return TqzSaveStep::Child;
             }
             context.Write("<</Length " +

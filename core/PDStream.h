@@ -83,7 +83,9 @@ private:
     void Encode(TqzSaveFrame& frame, bool encrypts);
     // Data as stored: from `source`, streamed when it can say its size.
     void TakeStored(TqzSaveFrame& frame, TqzStream& source, bool encrypts);
-    void SetLength(int64_t length);
+    void SetLength(TqzSaveFrame& frame, int64_t length);
+    // The dictionary to write, copied from FDict on the first change.
+    TqzPDDictionary& OutputDict(TqzSaveFrame& frame);
 
     TqzStreamPtr FStream;
     std::unique_ptr<TqzPDDictionary> FDict;

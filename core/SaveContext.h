@@ -7,6 +7,7 @@
 // entries come from the writer's table.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,7 @@ namespace qz::core {
 class TqzParentDocument;
 class TqzPDIndirectRef;
 class TqzPDString;
+class TqzPDDictionary;
 
 enum class TqzSaveMode : uint8_t {
     Normal,
@@ -43,6 +45,10 @@ struct TqzSaveFrame {
     TqzStream* RawSource = nullptr;
     int64_t RawSize = 0;
     std::string Data;
+    // What a stream writes as its dictionary when the output's /Filter or
+    // /Length differ from the object's own: the object itself is left as it
+    // was, so that its dictionary keeps describing the data it holds.
+    std::unique_ptr<TqzPDBaseObject> OutputDict;
 };
 
 class TqzSaveContext {
