@@ -5,7 +5,10 @@
 // an unfilled hook raises instead of silently doing nothing.
 
 #include <functional>
+#include <memory>
 
+#include "core/PDDictionary.h"
+#include "core/PDStream.h"
 #include "core/Stream.h"
 
 namespace qz::core {
@@ -14,6 +17,13 @@ struct TqzFilterHooks {
     // Compresses everything `source` yields into `out` with Flate (zlib
     // header, level 1).
     std::function<void(TqzStream& source, TqzStream& out)> FlateEncode;
+    // A new direct stream object whose data is the filter chain that `dict`'s
+    // /Filter and /DecodeParms (or /F and /DP) describe over `raw`, with
+    // `dict` as its dictionary; none for a malformed filter entry (`dict` is
+    // then freed).
+    std::function<std::unique_ptr<TqzPDStream>(std::unique_ptr<TqzPDDictionary> dict,
+                                               TqzStreamPtr raw)>
+        GetFilter;
 };
 
 TqzFilterHooks& FilterHooks();

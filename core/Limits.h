@@ -2,6 +2,7 @@
 // Limits that keep hostile files from exhausting the stack, memory or time.
 // Each is a ceiling no sound file comes near.
 
+#include <cstddef>
 #include <cstdint>
 
 namespace qz::core {
@@ -21,5 +22,20 @@ inline constexpr uint32_t kMaxObjectNumber = (uint32_t{1} << 24) - 1;
 // copied or assigned; sound files nest a few levels, and recursive copies
 // must not exhaust the stack.
 inline constexpr int32_t kMaxNestingDepth = 1000;
+
+// Objects fetched inside the fetch of another (an indirect /Length, the
+// object stream holding an object, that stream's /Length, ...); sound files
+// need three levels, hostile chains would otherwise recurse without bound.
+inline constexpr int32_t kMaxFetchDepth = 32;
+// Object streams kept parsed at once: pages spread over a few object streams
+// must not make them decode in turn.
+inline constexpr size_t kObjectStreamCacheSize = 8;
+// The fewest bytes a cross-reference table line can take ("0 0 n" and a
+// separator); a subsection claiming more lines than the rest of the file
+// could hold is refused before anything is read.
+inline constexpr int64_t kMinXRefLineBytes = 6;
+// Widest field of a cross-reference stream entry; real files use at most 4
+// (offsets of 4 GiB files), wider fields only serve to stall the reader.
+inline constexpr int64_t kMaxXRefFieldWidth = 8;
 
 }  // namespace qz::core

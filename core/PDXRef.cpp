@@ -1,10 +1,102 @@
 #include "core/PDXRef.h"
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <string>
 
+#include "core/Conversions.h"
 #include "core/Limits.h"
+#include "core/ObjectStream.h"
+#include "core/PDArray.h"
+#include "core/PDBaseExceptions.h"
+#include "core/PDDictionary.h"
+#include "core/PDError.h"
+#include "core/PDFFaultTolerance.h"
+#include "core/PDInteger.h"
+#include "core/PDLexer.h"
+#include "core/PDParser.h"
+#include "core/PDStream.h"
+#include "core/ParentDocument.h"
 
 namespace qz::core {
+
+namespace {
+
+// The "startxref" search: windows of this size, the first at the end of the
+// file, further ones this many bytes apart going back, at most this many.
+constexpr int64_t kStartXrefWindow = 700;
+constexpr int64_t kStartXrefStep = 670;
+constexpr int64_t kStartXrefWindows = 1024;
+// The fallback and the repair look for "xref" in this many last bytes.
+constexpr int64_t kXrefTail = 1024;
+// Bytes after "startxref" that can hold its number.
+constexpr int64_t kStartXrefValueBytes = 64;
+// Entries held per byte of the file, at most, plus a few: even a free entry
+// is paid for by stored bytes, so a decompression bomb in a cross-reference
+// stream cannot fill memory with entries.
+constexpr int64_t kEntriesPerFileByte = 1;
+constexpr int64_t kEntrySlack = 4096;
+// Decoded cross-reference stream data is read in blocks of this size.
+constexpr uint32_t kRowBlock = 16 * 1024;
+// Strings of an encrypted document are decrypted when the parser is given a
+// key; its content plays no part.
+constexpr std::string_view kEncryptedMarker = "encrypted";
+
+bool IsWordByte(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0;
+}
+
+// Reads a cross-reference stream's decoded rows in blocks, never beyond the
+// rows asked for: the next subsection's rows follow in the same data.
+class RowReader {
+  public:
+    RowReader(TqzStream& data, int64_t rows, uint32_t rowBytes)
+        : FData(data), FLeft(rows * rowBytes) {}
+    bool Get(uint8_t* out, uint32_t count) {
+        for (uint32_t done = 0; done < count;) {
+            if (FPos == FEnd) {
+                const auto want = static_cast<uint32_t>(std::min<int64_t>(kRowBlock, FLeft));
+                const int32_t got = want > 0 ? FData.Read(FBuffer, want) : 0;
+                if (got <= 0) return false;
+                FLeft -= got;
+                FPos = 0;
+                FEnd = static_cast<uint32_t>(got);
+            }
+            const uint32_t n = std::min(count - done, FEnd - FPos);
+            std::copy_n(FBuffer + FPos, n, out + done);
+            FPos += n;
+            done += n;
+        }
+        return true;
+    }
+
+  private:
+    TqzStream& FData;
+    int64_t FLeft;
+    uint8_t FBuffer[kRowBlock];
+    uint32_t FPos = 0;
+    uint32_t FEnd = 0;
+};
+
+bool IntegerValue(const TqzPDBaseObject* object, int64_t& value) {
+    if (!object || !object->IsInteger()) return false;
+    value = static_cast<const TqzPDInteger*>(object)->GetValue();
+    return true;
+}
+
+}  // namespace
+
+// ---- entries (shared with the writer) ----
+
+TqzPDXRef::TqzPDXRef() = default;
+
+TqzPDXRef::TqzPDXRef(TqzParentDocument* parentDoc, TqzStreamPtr stream)
+    : FPDFFixer(std::make_unique<TqzPDFFaultTolerance>()),
+      FStream(std::move(stream)),
+      FParentDoc(parentDoc) {}
+
+TqzPDXRef::~TqzPDXRef() = default;
 
 TqzPDXRefEntry TqzPDXRef::GetEntry(uint32_t index) const {
     const TqzPDXRefEntry* entry = FindEntry(index);
@@ -18,7 +110,9 @@ const TqzPDXRefEntry* TqzPDXRef::FindEntry(uint32_t index) const {
 
 bool TqzPDXRef::SetEntry(uint32_t index, const TqzPDXRefEntry& entry) {
     if (index > kMaxObjectNumber) return false;
-    if (index >= FSize) FSize = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{index} + kGrowth, kMaxObjectNumber + uint64_t{1}));
+    if (index >= FSize)
+        FSize = static_cast<uint32_t>(
+            std::min<uint64_t>(uint64_t{index} + kGrowth, kMaxObjectNumber + uint64_t{1}));
     FEntries[index] = entry;
     FChanged = true;
     return true;
@@ -38,6 +132,457 @@ bool TqzPDXRef::AddEntry(const TqzPDXRefEntry& entry) {
 bool TqzPDXRef::IsEntryFree(uint32_t index) const {
     const TqzPDXRefEntry* entry = FindEntry(index);
     return !entry || entry->GetEntryType() == TqzPDXRefEntrytype::xeFree;
+}
+
+// ---- reading ----
+
+bool TqzPDXRef::IsReconstructed() const {
+    return FPDFFixer && FPDFFixer->GetIsXRefTableReConstructed();
+}
+
+int64_t TqzPDXRef::FileSize() {
+    // The file does not change while it is read; its size is asked once.
+    if (FFileSize < 0) FFileSize = FStream ? FStream->GetBaseStream()->GetSize() : 0;
+    return FFileSize;
+}
+
+void TqzPDXRef::GrowTo(int64_t count) {
+    if (count <= FSize) return;
+    uint64_t size = FSize == 0 ? kGrowth : FSize;
+    while (size < static_cast<uint64_t>(count)) size *= 2;
+    FSize = static_cast<uint32_t>(std::min<uint64_t>(size, kMaxObjectNumber + uint64_t{1}));
+}
+
+void TqzPDXRef::SetTrailer(std::unique_ptr<TqzPDDictionary> trailer) {
+    FTrailerDict = std::move(trailer);
+    if (FTrailerDict) FTrailerDict->SetParentDoc(FParentDoc);
+}
+
+bool TqzPDXRef::GenerateTable() {
+    uint32_t pos = GetStartXref();
+    while (Read(pos)) {
+    }
+    return FOk;
+}
+
+uint32_t TqzPDXRef::GetStartXref() {
+    if (FStartXrefFound || !FStream) return FStartXref;
+    const int64_t size = FileSize();
+    if (size <= 0) throw ExInvalidPDFFile();
+    FStartXrefFound = true;
+
+    TqzStream& stream = *FStream;
+    auto readAt = [&](int64_t from, int64_t count) {
+        std::string bytes(static_cast<size_t>(std::max<int64_t>(0, std::min(count, size - from))),
+                          '\0');
+        stream.SetPosition(from, SeekOrigin::Beginning);
+        const int32_t got = stream.Read(reinterpret_cast<uint8_t*>(bytes.data()),
+                                        static_cast<uint32_t>(bytes.size()));
+        bytes.resize(static_cast<size_t>(std::max(got, 0)));
+        return bytes;
+    };
+    // The last "startxref" of a window, as a whole word in any case: an
+    // incremental update appends its own after the one it updates, and the
+    // newest section is what every later one builds on.
+    auto search = [&](int64_t from) -> int64_t {
+        std::string window = readAt(from, kStartXrefWindow);
+        for (char& c : window) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (size_t at = window.rfind("startxref"); at != std::string::npos;
+             at = at == 0 ? std::string::npos : window.rfind("startxref", at - 1)) {
+            const bool before = at == 0 || !IsWordByte(window[at - 1]);
+            const bool after = at + 9 >= window.size() || !IsWordByte(window[at + 9]);
+            if (before && after) return from + static_cast<int64_t>(at);
+        }
+        return -1;
+    };
+
+    // The first window is the end of the file whatever its size: a small
+    // file keeps its "startxref" there too.
+    int64_t found = search(std::max<int64_t>(0, size - kStartXrefWindow));
+    for (int64_t i = 2; found < 0 && size > kStartXrefWindow && i <= kStartXrefWindows &&
+                        kStartXrefStep * i < size;
+         ++i) {
+        found = search(size - kStartXrefStep * i);
+    }
+    uint32_t value = 0;
+    if (found >= 0) {
+        std::string token = StringTokenizer(readAt(found + 9, kStartXrefValueBytes), 1);
+        while (!token.empty() && token.back() == ' ') token.pop_back();
+        value = static_cast<uint32_t>(StringToInteger(token));
+        // Offsets of files above 2 GiB do not fit a signed integer.
+        uint64_t wide = 0;
+        const auto [end, error] = std::from_chars(token.data(), token.data() + token.size(), wide);
+        if (value == 0 && error == std::errc() && end == token.data() + token.size() &&
+            wide <= UINT32_MAX) {
+            value = static_cast<uint32_t>(wide);
+        }
+    }
+    if (found < 0 || value == 0) {
+        const int64_t from = std::max<int64_t>(0, size - kXrefTail);
+        platform::Stream* platformStream = stream.GetTStream();
+        const int64_t at = platformStream ? FindInStream(*platformStream, "xref", from) : 0;
+        FStartXref = at > 0 ? static_cast<uint32_t>(from + at - 1) : 0;
+    } else {
+        FStartXref = value;
+    }
+    return FStartXref;
+}
+
+bool TqzPDXRef::Read(uint32_t& pos) {
+    // A chain that comes back to a section already read ends there; the
+    // file is damaged, so entries it lacks may still be found by a scan.
+    if (!FSectionsRead.insert(pos).second) {
+        FOk = false;
+        return false;
+    }
+    bool result = false;
+    {
+        TqzPDParser parser(this, std::make_unique<TqzPDLexer>(FStream), true, pos);
+        parser.SetDecryptStreams(false);
+        const TqzPDBaseObject& first = parser.GetCurrentToken();
+        if (first.IsCommand()) {
+            // Any keyword starts a table ("ref" of an offset one byte late too).
+            parser.GetObject();
+            result = ReadXRefTable(parser, pos);
+        } else if (first.IsInteger()) {
+            const auto number = parser.GetObject();
+            const auto generation = parser.GetObject();
+            const auto keyword = parser.GetObject();
+            std::unique_ptr<TqzPDBaseObject> stream;
+            if (number->IsInteger() && generation->IsInteger() && keyword->IsCommand("obj"))
+                stream = parser.GetObject();
+            if (stream && stream->IsStream()) {
+                result = ReadXRefStream(static_cast<TqzPDStream&>(*stream), pos);
+            } else {
+                FOk = false;
+                FixPDF();
+                result = false;
+            }
+        }
+    }
+    if (FTrailerDict) {
+        FTrailerDict->SetParentDoc(FParentDoc);
+    } else {
+        FixPDF();
+    }
+    return result;
+}
+
+bool TqzPDXRef::ReadXRefTable(TqzPDParser& parser, uint32_t& pos) {
+    auto fail = [this] {
+        FOk = false;
+        FHybridFree.clear();
+        return false;
+    };
+    FHybridFree.clear();
+    for (;;) {
+        auto token = parser.GetObject();
+        if (token->IsCommand("trailer")) break;
+        if (token->IsCommand("xref")) continue;
+        int64_t first = 0;
+        int64_t count = 0;
+        if (!IntegerValue(token.get(), first)) return fail();
+        token = parser.GetObject();
+        if (!IntegerValue(token.get(), count)) return fail();
+        // Ranges are checked against the largest object number and against
+        // the lines the rest of the file could hold before anything grows.
+        if (first < 0 || count < 0 || first + count > int64_t{kMaxObjectNumber} + 1) return fail();
+        const int64_t remaining = FileSize() - parser.GetPosition();
+        if (count > remaining / kMinXRefLineBytes + 2) return fail();
+        GrowTo(first + count);
+        if (!FTableSubsectionRead && first == 1) FStartObjectNumber = 1;
+        FTableSubsectionRead = true;
+        if (first < FStartObjectNumber) FStartObjectNumber = static_cast<int32_t>(first);
+        ++FXRefEntriesCount;
+        if (count > 0)
+            FLastObjectNumber =
+                std::max(FLastObjectNumber, static_cast<uint32_t>(first + count - 1));
+        for (int64_t k = 0; k < count; ++k) {
+            int64_t offset = 0;
+            int64_t generation = 0;
+            token = parser.GetObject();
+            if (!IntegerValue(token.get(), offset)) return fail();
+            token = parser.GetObject();
+            if (!IntegerValue(token.get(), generation)) return fail();
+            token = parser.GetObject();
+            const bool inUse = token->IsCommand("n");
+            if (!inUse && !token->IsCommand("f")) return fail();
+            const auto slot = static_cast<uint32_t>(first + k);
+            const TqzPDXRefEntry entry(
+                static_cast<uint32_t>(offset), static_cast<uint32_t>(generation),
+                inUse ? TqzPDXRefEntrytype::xeUnCompressed : TqzPDXRefEntrytype::xeFree);
+            if (FEntries.try_emplace(slot, entry).second && !inUse) FHybridFree.insert(slot);
+        }
+    }
+    auto trailer = parser.GetObject();
+    if (!trailer->IsDict()) return fail();
+    auto* dict = static_cast<TqzPDDictionary*>(trailer.get());
+    bool result = false;
+    int64_t value = 0;
+    if (IntegerValue(dict->LookUp("Prev"), value)) {
+        pos = static_cast<uint32_t>(value);
+        result = true;
+    }
+    int64_t xrefStm = 0;
+    const bool hybrid = IntegerValue(dict->LookUp("XRefStm"), xrefStm);
+    if (!FTrailerDict) {
+        trailer.release();
+        SetTrailer(std::unique_ptr<TqzPDDictionary>(dict));
+    }
+    if (hybrid) {
+        // Read now, so this table's own entries win over the stream's and
+        // both over older sections; the stream's /Prev is not followed.
+        auto streamPos = static_cast<uint32_t>(xrefStm);
+        Read(streamPos);
+        if (!FOk) result = false;
+    }
+    FHybridFree.clear();
+    return result;
+}
+
+bool TqzPDXRef::ReadXRefStream(TqzPDStream& stream, uint32_t& pos) {
+    auto fail = [this] {
+        FOk = false;
+        return false;
+    };
+    FWriteAsStream = true;
+    TqzPDDictionary* dict = stream.GetDict();
+    int64_t size = 0;
+    if (!dict || !IntegerValue(dict->LookUp("Size"), size)) return fail();
+    if (size < 0 || size > int64_t{kMaxObjectNumber} + 1) return fail();
+    if (size > FSize) FSize = static_cast<uint32_t>(size);
+
+    const TqzPDBaseObject* w = dict->LookUp("W");
+    if (!w || !w->IsArray() || static_cast<const TqzPDArray*>(w)->GetLength() < 3) return fail();
+    int64_t widths[3] = {0, 0, 0};
+    for (int32_t i = 0; i < 3; ++i) {
+        if (!IntegerValue(static_cast<const TqzPDArray*>(w)->Get(i), widths[i])) return fail();
+        if (widths[i] < 0 || widths[i] > kMaxXRefFieldWidth) return fail();
+    }
+    // Rows of no bytes would let a count alone make entries.
+    if (widths[0] + widths[1] + widths[2] == 0) return fail();
+
+    TqzStream* data = stream.GetStream();
+    if (!data) return fail();
+    try {
+        stream.Reset();
+        const TqzPDBaseObject* index = dict->LookUp("Index");
+        if (index && index->IsArray()) {
+            const auto* pairs = static_cast<const TqzPDArray*>(index);
+            for (int32_t i = 0; i + 1 < pairs->GetLength(); i += 2) {
+                int64_t first = 0;
+                int64_t count = 0;
+                if (!IntegerValue(pairs->Get(i), first) || !IntegerValue(pairs->Get(i + 1), count))
+                    return fail();
+                if (first < 0 || count < 0) return fail();
+                if (!ReadXRefStreamSection(*data, widths, count, first)) return fail();
+            }
+        } else if (!ReadXRefStreamSection(*data, widths, size, 0)) {
+            return fail();
+        }
+    } catch (const ExLimitExceeded&) {
+        return fail();
+    }
+
+    bool result = false;
+    int64_t value = 0;
+    if (IntegerValue(dict->LookUp("Prev"), value)) {
+        pos = static_cast<uint32_t>(value);
+        result = true;
+    }
+    if (!FTrailerDict) SetTrailer(stream.SetDict(nullptr));
+    return result;
+}
+
+bool TqzPDXRef::ReadXRefStreamSection(TqzStream& data, const int64_t (&widths)[3], int64_t count,
+                                      int64_t first) {
+    if (first < 0 || count < 0 || first + count > int64_t{kMaxObjectNumber} + 1) return false;
+    GrowTo(first + count);
+    if (first < FStartObjectNumber) FStartObjectNumber = static_cast<int32_t>(first);
+    const int64_t maxEntries = FileSize() * kEntriesPerFileByte + kEntrySlack;
+    const auto rowBytes = static_cast<uint32_t>(widths[0] + widths[1] + widths[2]);
+    auto row = std::make_unique<RowReader>(data, count, rowBytes);
+    uint8_t bytes[3 * kMaxXRefFieldWidth];
+    for (int64_t k = 0; k < count; ++k) {
+        if (!row->Get(bytes, rowBytes)) return false;
+        uint32_t fields[3] = {widths[0] == 0 ? 1u : 0u, 0, 0};
+        const uint8_t* at = bytes;
+        for (int32_t f = 0; f < 3; ++f) {
+            // Gathered big-endian into 32 bits; wider fields keep their low bits.
+            for (int64_t b = 0; b < widths[f]; ++b) fields[f] = (fields[f] << 8) | *at++;
+        }
+        const auto slot = static_cast<uint32_t>(first + k);
+        FLastObjectNumber = std::max(FLastObjectNumber, slot);
+        const auto it = FEntries.find(slot);
+        const bool hybridFree = FHybridFree.count(slot) != 0;
+        if (it != FEntries.end() && !hybridFree) continue;
+        TqzPDXRefEntrytype type;
+        switch (fields[0]) {
+            case 0:
+                type = TqzPDXRefEntrytype::xeFree;
+                break;
+            case 1:
+                type = TqzPDXRefEntrytype::xeUnCompressed;
+                break;
+            case 2:
+                type = TqzPDXRefEntrytype::xeCompressed;
+                break;
+            default:
+                return false;
+        }
+        // A free entry of the stream does not hide what the table said.
+        if (hybridFree && type == TqzPDXRefEntrytype::xeFree) continue;
+        if (it == FEntries.end() && static_cast<int64_t>(FEntries.size()) >= maxEntries)
+            return false;
+        FEntries[slot] = TqzPDXRefEntry(fields[1], fields[2], type);
+        FHybridFree.erase(slot);
+    }
+    return true;
+}
+
+std::unique_ptr<TqzPDBaseObject> TqzPDXRef::Fetch(uint32_t num) {
+    if (!FStream) throw ExInvalidStream();
+    if (FFetching.count(num) != 0 || FFetchDepth >= kMaxFetchDepth)
+        return std::make_unique<TqzPDError>();
+    struct Guard {
+        TqzPDXRef& xref;
+        uint32_t num;
+        Guard(TqzPDXRef& x, uint32_t n) : xref(x), num(n) {
+            xref.FFetching.insert(num);
+            ++xref.FFetchDepth;
+        }
+        ~Guard() {
+            xref.FFetching.erase(num);
+            --xref.FFetchDepth;
+        }
+        Guard(const Guard&) = delete;
+        Guard& operator=(const Guard&) = delete;
+    } guard(*this, num);
+
+    if (FParentDoc) FEncrypted = FParentDoc->GetIsEncrypted();
+    uint32_t generation = 0;
+    auto result = FetchEntry(num, true, generation);
+    // Tokens are no objects: "N 0 obj endobj" reads as none, not as a keyword.
+    if (!result || result->IsToken()) return std::make_unique<TqzPDError>();
+    result->SetObjNumber(num);
+    result->SetGenNumber(generation);
+    result->SetIsChanged(false);
+    result->SetIsWritten(false);
+    if (result->IsStream()) {
+        if (TqzPDDictionary* dict = static_cast<TqzPDStream*>(result.get())->GetDict()) {
+            dict->SetIsChanged(false);
+            dict->SetIsWritten(false);
+        }
+    }
+    return result;
+}
+
+std::unique_ptr<TqzPDBaseObject> TqzPDXRef::FetchEntry(uint32_t num, bool mayRepair,
+                                                       uint32_t& generation) {
+    const uint64_t slot = uint64_t{num} + static_cast<uint32_t>(FStartObjectNumber);
+    // The slot read is the one checked.
+    if (slot >= FSize) return nullptr;
+    auto through = [&](uint32_t index) -> std::unique_ptr<TqzPDBaseObject> {
+        const TqzPDXRefEntry* found = FindEntry(index);
+        if (!found) return nullptr;
+        const TqzPDXRefEntry entry = *found;
+        switch (entry.GetEntryType()) {
+            case TqzPDXRefEntrytype::xeUnCompressed:
+                generation = entry.GetGenNum();
+                return FetchAt(entry.GetOffset(), num, generation);
+            case TqzPDXRefEntrytype::xeCompressed: {
+                // Objects of object streams have generation 0 whatever their index.
+                generation = 0;
+                TqzObjectStream* objectStream = GetObjectStream(entry.GetOffset());
+                auto object = objectStream->GetObject(entry.GetStreamIndex(), num);
+                return object->IsError() ? nullptr : std::move(object);
+            }
+            case TqzPDXRefEntrytype::xeFree:
+                break;
+        }
+        return nullptr;
+    };
+    const TqzPDXRefEntry* primary = FindEntry(static_cast<uint32_t>(slot));
+    const bool headerExpected =
+        primary && primary->GetEntryType() == TqzPDXRefEntrytype::xeUnCompressed;
+    if (auto object = through(static_cast<uint32_t>(slot))) return object;
+    // A table whose first subsection starts at 1 may list its objects
+    // under their own numbers after all; the header decides.
+    if (slot != num) {
+        const TqzPDXRefEntry* own = FindEntry(num);
+        if (own && own->GetEntryType() == TqzPDXRefEntrytype::xeUnCompressed) {
+            if (auto object = through(num)) return object;
+        }
+    }
+    // A header that does not match, or an entry missing after a section
+    // failed (it may have held it), calls for the scan, once per table.
+    if (!mayRepair || IsReconstructed() || !(headerExpected || (!primary && !FOk))) return nullptr;
+    FixPDF();
+    return FetchEntry(num, false, generation);
+}
+
+std::unique_ptr<TqzPDBaseObject> TqzPDXRef::FetchAt(uint32_t offset, uint32_t num, uint32_t gen) {
+    if (offset >= FileSize()) return nullptr;
+    TqzPDParser parser(this, std::make_unique<TqzPDLexer>(FStream), true, offset);
+    // Tolerates an offset a little short of the header: one keyword before
+    // it (the end of the previous "endobj") is passed over.
+    if (parser.GetCurrentToken().IsCommand()) parser.GetObject();
+    int64_t value = 0;
+    auto token = parser.GetObject();
+    if (!IntegerValue(token.get(), value) || static_cast<uint32_t>(value) != num) return nullptr;
+    token = parser.GetObject();
+    if (!IntegerValue(token.get(), value) || static_cast<uint32_t>(value) != gen) return nullptr;
+    token = parser.GetObject();
+    if (!token->IsCommand("obj")) return nullptr;
+    return parser.GetObject(FEncrypted ? kEncryptedMarker : std::string_view(), num, gen);
+}
+
+TqzObjectStream* TqzPDXRef::GetObjectStream(uint32_t objStreamNum) {
+    for (auto it = FObjectStreams.begin(); it != FObjectStreams.end(); ++it) {
+        if ((*it)->GetObjStrNum() == objStreamNum) {
+            FObjectStreams.splice(FObjectStreams.begin(), FObjectStreams, it);
+            return FObjectStreams.front().get();
+        }
+    }
+    // Made before it enters the cache: making it fetches, and nested fetches
+    // may change the cache meanwhile.
+    auto objectStream = std::make_unique<TqzObjectStream>(*this, objStreamNum);
+    FObjectStreams.remove_if(
+        [&](const auto& cached) { return cached->GetObjStrNum() == objStreamNum; });
+    FObjectStreams.push_front(std::move(objectStream));
+    while (FObjectStreams.size() > kObjectStreamCacheSize) FObjectStreams.pop_back();
+    return FObjectStreams.front().get();
+}
+
+void TqzPDXRef::FixPDF() {
+    if (!FPDFFixer || !FStream || FRepairing) return;
+    FRepairing = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{FRepairing};
+
+    const int64_t at = FPDFFixer->FindStartXRef(*FStream);
+    if (at > 0) {
+        // Only unset slots are filled, and the trailer only when none is held.
+        uint32_t ignored = 0;
+        TqzPDParser parser(this, std::make_unique<TqzPDLexer>(FStream), true, at - 1);
+        parser.SetDecryptStreams(false);
+        ReadXRefTable(parser, ignored);
+    }
+    if (FPDFFixer->GetIsXRefTableReConstructed()) {
+        if (FTrailerDict) FTrailerDict->SetParentDoc(FParentDoc);
+        return;
+    }
+    FPDFFixer->ReConstructXRefTable(*FStream, *this);
+    // Object streams parsed before may have come through entries the
+    // rebuild replaced.
+    FObjectStreams.clear();
+    if (FPDFFixer->HasTrailer()) {
+        SetTrailer(FPDFFixer->TakeTrailer());
+    } else if (!FTrailerDict) {
+        throw ExImproperCrossRefTableOrStream();
+    }
 }
 
 }  // namespace qz::core

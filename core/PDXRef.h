@@ -5,18 +5,38 @@
 // own table while it saves. Entries are stored sparsely: the slot count only
 // records how far the table reaches, so a hostile /Size or object number never
 // sizes memory.
+//
+// A reading table is opened over a file: it finds the newest section through
+// "startxref", reads every section along /Prev and /XRefStm, holds the newest
+// trailer, and fetches objects by number on demand, by offset or out of an
+// object stream. A table that cannot be read is rebuilt once by scanning the
+// whole file. It owns the trailer, the repair state and a few parsed object
+// streams; it shares the file's byte stream and borrows the document.
 
 #include <cstdint>
+#include <list>
 #include <map>
+#include <memory>
+#include <set>
+#include <unordered_set>
 
 #include "core/Object.h"
+#include "core/Stream.h"
 
 namespace qz::core {
+
+class TqzObjectStream;
+class TqzParentDocument;
+class TqzPDBaseObject;
+class TqzPDDictionary;
+class TqzPDFFaultTolerance;
+class TqzPDParser;
+class TqzPDStream;
 
 enum class TqzPDXRefEntrytype : uint8_t { xeFree, xeUnCompressed, xeCompressed };
 
 class TqzPDXRefEntry : public TqzObject {
-public:
+  public:
     // Offset value of a slot that has not been set yet.
     static constexpr uint32_t kUnset = 0xFFFFFFFF;
     static constexpr uint32_t kMaxGeneration = 65535;
@@ -31,23 +51,33 @@ public:
     void SetOffset(uint32_t offset) { FOffset = offset; }
     // For xeCompressed the index within the object stream.
     uint32_t GetGenNum() const { return FGenNum > kMaxGeneration - 1 ? kMaxGeneration : FGenNum; }
+    // The stored generation uncapped: for xeCompressed the index within the
+    // object stream, which may pass 65535.
+    uint32_t GetStreamIndex() const { return FGenNum; }
     void SetGenNum(uint32_t genNum) { FGenNum = genNum; }
     TqzPDXRefEntrytype GetEntryType() const { return FEntryType; }
     void SetEntryType(TqzPDXRefEntrytype entryType) { FEntryType = entryType; }
     bool IsSet() const { return FOffset != kUnset; }
 
-private:
+  private:
     TqzPDXRefEntrytype FEntryType = TqzPDXRefEntrytype::xeFree;
     uint32_t FOffset = kUnset;
     uint32_t FGenNum = kMaxGeneration;
 };
 
 class TqzPDXRef : public TqzObject {
-public:
+  public:
     // Slots beyond the end that SetEntry adds at once.
     static constexpr uint32_t kGrowth = 1024;
 
-    TqzPDXRef() = default;
+    // The writer's table: empty, over no file.
+    TqzPDXRef();
+    // A reading table over `stream` (the whole file, a base stream) for
+    // `parentDoc`; nothing is read until GenerateTable.
+    TqzPDXRef(TqzParentDocument* parentDoc, TqzStreamPtr stream);
+    ~TqzPDXRef() override;
+    TqzPDXRef(const TqzPDXRef&) = delete;
+    TqzPDXRef& operator=(const TqzPDXRef&) = delete;
 
     // Number of slots (object numbers 0 .. GetSize() - 1).
     uint32_t GetSize() const { return FSize; }
@@ -78,7 +108,49 @@ public:
     void SetWriteAsStream(bool value) { FWriteAsStream = value; }
     bool GetChanged() const { return FChanged; }
 
-protected:
+    // The writer's table: writes its entries as one cross-reference section
+    // at the stream's position and records that offset (PDXRefWrite.cpp).
+    // With `streamTrailer`, as a cross-reference stream whose dictionary also
+    // carries the trailer entries given there.
+    void SaveToStream(TqzStream& stream, const TqzPDDictionary* streamTrailer = nullptr);
+
+    // ---- reading ----
+    // Reads every section, newest first; False when any section failed (the
+    // table then holds what could be read, or was rebuilt).
+    bool GenerateTable();
+    // The offset of the newest section, searched once ("startxref" near the
+    // end, else the first "xref" of the last 1024 bytes). An empty file
+    // raises ExInvalidPDFFile.
+    uint32_t GetStartXref();
+    // Reads the section at `pos`; True when it names an earlier section,
+    // whose offset then replaces `pos`. A section already read is not read
+    // again.
+    bool Read(uint32_t& pos);
+    bool ReadXRefTable(TqzPDParser& parser, uint32_t& pos);
+    bool ReadXRefStream(TqzPDStream& stream, uint32_t& pos);
+    // Reads `count` entries for objects first .. first + count - 1 from the
+    // decoded data of a cross-reference stream, fields `widths` bytes wide.
+    bool ReadXRefStreamSection(TqzStream& data, const int64_t (&widths)[3], int64_t count,
+                               int64_t first);
+    // Object `num` of the file, a new object the caller owns, or an error
+    // token when it cannot be read (ExInvalidStream over no file).
+    std::unique_ptr<TqzPDBaseObject> Fetch(uint32_t num);
+    // Repairs the table: the last "xref" table is read again, then, once per
+    // table, the whole file is scanned. A scan that finds no trailer keeps
+    // the one held, and raises ExImproperCrossRefTableOrStream when none is.
+    void FixPDF();
+
+    // The trailer held (the newest), borrowed; none before one was read.
+    TqzPDDictionary* GetTrailorDict() const { return FTrailerDict.get(); }
+    TqzParentDocument* GetParentDoc() const { return FParentDoc; }
+    const TqzStreamPtr& GetStream() const { return FStream; }
+    // Every section read so far followed the format.
+    bool GetOk() const { return FOk; }
+    // Table subsections read; after a rebuild, the objects the scan found.
+    int32_t GetXRefEntriesCount() const { return FXRefEntriesCount; }
+    bool IsReconstructed() const;
+
+  protected:
     std::map<uint32_t, TqzPDXRefEntry> FEntries;
     uint32_t FSize = 0;
     bool FWriteAsStream = false;
@@ -88,6 +160,47 @@ protected:
     // Reading: the slot shift; writing: the first number of the section written.
     int32_t FStartObjectNumber = 0;
     uint32_t FLastObjectNumber = 0;
+
+    // ---- reading state ----
+    friend class TqzPDFFaultTolerance;
+
+    // The object through its entry (`generation` set to the one it was read
+    // under), or none.
+    std::unique_ptr<TqzPDBaseObject> FetchEntry(uint32_t num, bool mayRepair, uint32_t& generation);
+    // Parses the object at `offset` when its header says "num gen obj";
+    // none otherwise.
+    std::unique_ptr<TqzPDBaseObject> FetchAt(uint32_t offset, uint32_t num, uint32_t gen);
+    // The parsed object stream of that number, from the cache or made now.
+    TqzObjectStream* GetObjectStream(uint32_t objStreamNum);
+    // Stores `entry` in `slot` unless a newer section set it already.
+    bool StoreEntry(uint32_t slot, const TqzPDXRefEntry& entry);
+    void GrowTo(int64_t count);
+    void SetTrailer(std::unique_ptr<TqzPDDictionary> trailer);
+    int64_t FileSize();
+
+    std::unique_ptr<TqzPDFFaultTolerance> FPDFFixer;
+    TqzStreamPtr FStream;
+    std::unique_ptr<TqzPDDictionary> FTrailerDict;
+    bool FOk = true;
+    int32_t FXRefEntriesCount = 0;
+    // Parsed object streams, most recently used first.
+    std::list<std::unique_ptr<TqzObjectStream>> FObjectStreams;
+    TqzParentDocument* FParentDoc = nullptr;
+    bool FEncrypted = false;
+    bool FStartXrefFound = false;
+    bool FTableSubsectionRead = false;
+    // Offsets of sections read: a /Prev or /XRefStm chain that comes back to
+    // one of them ends there.
+    std::set<uint32_t> FSectionsRead;
+    // Slots the table section being read marked free: its /XRefStm stream may
+    // still give them (hybrid files list packed objects as free).
+    std::unordered_set<uint32_t> FHybridFree;
+    // Objects being fetched: a fetch that needs one of them again (a /Length
+    // naming its own object, an object stream inside itself) gives none.
+    std::unordered_set<uint32_t> FFetching;
+    int32_t FFetchDepth = 0;
+    bool FRepairing = false;
+    int64_t FFileSize = -1;
 };
 
 }  // namespace qz::core

@@ -1,12 +1,16 @@
 #pragma once
 // TqzParentDocument: what an array, a dictionary or a stream object asks of
 // the document it belongs to: the object behind a reference, whether an
-// object has been written in the current save, and whether and how the
-// output is encrypted. The base document implements it; the containers only
-// borrow it.
+// object has been written in the current save, whether and how the output
+// is encrypted, and, while a file is read, how its strings and streams are
+// decrypted. The base document implements it; the containers and the
+// parser only borrow it.
 
 #include <cstdint>
 #include <string>
+
+#include "core/PDBaseExceptions.h"
+#include "core/Stream.h"
 
 namespace qz::core {
 
@@ -14,7 +18,7 @@ class TqzPDBaseObject;
 class TqzPDDictionary;
 
 class TqzParentDocument {
-public:
+  public:
     virtual ~TqzParentDocument() = default;
 
     // The object of that number (as the document's table knows it), kept by
@@ -32,10 +36,30 @@ public:
     virtual TqzPDDictionary* GetDocInfo() = 0;
     // `bytes` encrypted for the output under the object number and generation;
     // the document chooses the key (the one it was loaded with or the user's).
-    virtual std::string EncryptForOutput(const std::string& bytes, uint32_t objNumber, uint32_t genNumber) = 0;
+    virtual std::string EncryptForOutput(const std::string& bytes, uint32_t objNumber,
+                                         uint32_t genNumber) = 0;
+
+    // Raised by the decryption defaults below: a document that reports itself
+    // encrypted must answer them, or reading it stops here.
+    static constexpr const char* kNoDecryption = "Encrypted document: no decryption available";
+
+    // The bytes of a string read from object `objNumber`, generation
+    // `genNumber` of an encrypted file, decrypted.
+    virtual std::string DecryptString(const std::string& /*bytes*/, uint32_t /*objNumber*/,
+                                      uint32_t /*genNumber*/) {
+        throw ExUnsupportedFeature(kNoDecryption);
+    }
+    // A stream that reads `raw` (a window of the file) decrypted for that
+    // object; it shares ownership of `raw`.
+    virtual TqzStreamPtr MakeDecryptStream(TqzStreamPtr /*raw*/, uint32_t /*objNumber*/,
+                                           uint32_t /*genNumber*/) {
+        throw ExUnsupportedFeature(kNoDecryption);
+    }
 
     // The output is encrypted: loaded encrypted, or enabled user settings.
-    bool EncryptsOutput() { return GetIsEncrypted() || (HasUserEncryptionSettings() && IsUserEncryptionEnabled()); }
+    bool EncryptsOutput() {
+        return GetIsEncrypted() || (HasUserEncryptionSettings() && IsUserEncryptionEnabled());
+    }
 };
 
 }  // namespace qz::core

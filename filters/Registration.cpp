@@ -2,6 +2,7 @@
 
 #include "core/FilterHooks.h"
 #include "filters/FlateEncode.h"
+#include "filters/PDFilterManager.h"
 
 namespace qz::filters {
 
@@ -9,6 +10,7 @@ void RegisterFilters() {
     core::FilterHooks().FlateEncode = [](core::TqzStream& source, core::TqzStream& out) {
         FlateCompress(source, out);
     };
+    core::FilterHooks().GetFilter = &TqzPDFilterManager::GetFilter;
 }
 
 }  // namespace qz::filters

@@ -1,0 +1,111 @@
+#include "core/ObjectStream.h"
+
+#include <algorithm>
+#include <string>
+
+#include "core/Limits.h"
+#include "core/MemoryStream.h"
+#include "core/PDBaseExceptions.h"
+#include "core/PDDictionary.h"
+#include "core/PDError.h"
+#include "core/PDInteger.h"
+#include "core/PDLexer.h"
+#include "core/PDParser.h"
+#include "core/PDStream.h"
+#include "core/PDXRef.h"
+#include "platform/Streams.h"
+
+namespace qz::core {
+
+namespace {
+
+// The fewest header bytes one object takes: its number, a blank, its offset,
+// a blank ("1 0 ").
+constexpr int64_t kMinHeaderBytesPerObject = 4;
+constexpr uint32_t kReadBlock = 64 * 1024;
+
+bool IntegerValue(const TqzPDBaseObject* object, int64_t& value) {
+    if (!object || !object->IsInteger()) return false;
+    value = static_cast<const TqzPDInteger*>(object)->GetValue();
+    return true;
+}
+
+}  // namespace
+
+TqzObjectStream::TqzObjectStream(TqzPDXRef& xref, uint32_t objStreamNum)
+    : FXRef(xref), FObjStrNum(objStreamNum) {
+    try {
+        Load();
+    } catch (const ExLimitExceeded&) {
+        FObjNumbers.clear();
+        FStarts.clear();
+        FData.reset();
+    }
+}
+
+TqzObjectStream::~TqzObjectStream() = default;
+
+void TqzObjectStream::Load() {
+    auto object = FXRef.Fetch(FObjStrNum);
+    if (!object || !object->IsStream()) return;
+    auto& stream = static_cast<TqzPDStream&>(*object);
+    const TqzPDDictionary* dict = stream.GetDict();
+    int64_t count = 0;
+    int64_t first = 0;
+    if (!dict || !IntegerValue(dict->LookUp("N"), count) ||
+        !IntegerValue(dict->LookUp("First"), first))
+        return;
+    // /N is bounded by what the header before /First can hold.
+    if (count <= 0 || first < 0 || count > (first + 1) / kMinHeaderBytesPerObject + 1) return;
+
+    std::string data;
+    std::string block(kReadBlock, '\0');
+    stream.Reset();
+    for (;;) {
+        const int32_t got = stream.Read(reinterpret_cast<uint8_t*>(block.data()), kReadBlock);
+        if (got <= 0) break;
+        if (static_cast<int64_t>(data.size()) + got > kMaxDecodedSize) return;
+        data.append(block, 0, static_cast<size_t>(got));
+    }
+    const auto size = static_cast<int64_t>(data.size());
+    if (first > size) return;
+    FData = std::make_shared<platform::MemoryStream>(std::move(data));
+
+    std::vector<uint32_t> numbers;
+    std::vector<int64_t> starts;
+    TqzPDParser header(
+        &FXRef,
+        std::make_unique<TqzPDLexer>(std::make_shared<TqzMemoryStream>(FData, 0, first, true)),
+        false);
+    for (int64_t j = 0; j < count; ++j) {
+        int64_t number = 0;
+        int64_t offset = 0;
+        if (!IntegerValue(header.GetObject().get(), number) ||
+            !IntegerValue(header.GetObject().get(), offset))
+            return;
+        if (number < 0 || number > kMaxObjectNumber || offset < 0 || first + offset > size) return;
+        if (!starts.empty() && first + offset < starts.back()) return;
+        numbers.push_back(static_cast<uint32_t>(number));
+        starts.push_back(first + offset);
+    }
+    starts.push_back(size);
+    FObjNumbers = std::move(numbers);
+    FStarts = std::move(starts);
+}
+
+std::unique_ptr<TqzPDBaseObject> TqzObjectStream::GetObject(int64_t objectIndex,
+                                                            uint32_t objNumber) {
+    if (objectIndex < 0 || objectIndex >= static_cast<int64_t>(FObjNumbers.size()))
+        return std::make_unique<TqzPDError>();
+    const auto index = static_cast<size_t>(objectIndex);
+    if (FObjNumbers[index] != objNumber) return std::make_unique<TqzPDError>();
+    // One object is taken from the object's own view of the data; streams
+    // cannot stand in an object stream, and its strings are not encrypted on
+    // their own.
+    auto view = std::make_shared<TqzMemoryStream>(FData, FStarts[index],
+                                                  FStarts[index + 1] - FStarts[index], true);
+    TqzPDParser parser(&FXRef, std::make_unique<TqzPDLexer>(std::move(view)), false);
+    return parser.GetObject();
+}
+
+}  // namespace qz::core

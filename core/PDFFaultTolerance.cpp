@@ -1,0 +1,156 @@
+#include "core/PDFFaultTolerance.h"
+
+#include <algorithm>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "core/Conversions.h"
+#include "core/Limits.h"
+#include "core/ObjectStream.h"
+#include "core/PDDictionary.h"
+#include "core/PDInteger.h"
+#include "core/PDLexer.h"
+#include "core/PDParser.h"
+#include "core/PDStream.h"
+#include "core/PDXRef.h"
+
+namespace qz::core {
+
+namespace {
+
+// The repair looks for the last table's "xref" in this many last bytes.
+constexpr int64_t kXrefTail = 1024;
+// Generation numbers stop here; a larger one is no object header.
+constexpr int64_t kMaxGenerationNumber = 65535;
+
+// A number the scan saw at the top level, with the offset of its first byte.
+struct ScannedNumber {
+    bool valid = false;
+    int64_t value = 0;
+    int64_t offset = 0;
+};
+
+}  // namespace
+
+TqzPDFFaultTolerance::TqzPDFFaultTolerance() = default;
+TqzPDFFaultTolerance::~TqzPDFFaultTolerance() = default;
+
+std::unique_ptr<TqzPDDictionary> TqzPDFFaultTolerance::TakeTrailer() {
+    return std::move(FTrailerDict);
+}
+
+int64_t TqzPDFFaultTolerance::FindStartXRef(TqzStream& stream) {
+    platform::Stream* platformStream = stream.GetTStream();
+    if (!platformStream) return 0;
+    const int64_t from = std::max<int64_t>(0, stream.GetBaseStream()->GetSize() - kXrefTail);
+    const int64_t at = FindInStream(*platformStream, "xref", from);
+    return at > 0 ? from + at : 0;
+}
+
+void TqzPDFFaultTolerance::ReConstructXRefTable(TqzStream& stream, TqzPDXRef& xref) {
+    FIsXRefTableReConstructed = true;
+    FTrailerDict.reset();
+    xref.FXRefEntriesCount = 0;
+    const auto shift = static_cast<uint32_t>(xref.FStartObjectNumber);
+
+    // Stream data is passed over by /Length when it is given directly, else
+    // by searching "endstream": the offsets an indirect /Length would be
+    // fetched through are the ones being repaired.
+    TqzPDParser parser(&xref, std::make_unique<TqzPDLexer>(stream), true);
+    parser.SetDecryptStreams(false);
+    parser.SetResolveLength(false);
+    parser.SetStopAtObjects(true);
+
+    ScannedNumber older;
+    ScannedNumber newer;
+    int64_t header = -1;  // number of the object whose header came last
+    bool trailerNext = false;
+    bool trailerHasRoot = false;
+    std::unordered_set<uint32_t> headersFound;
+    std::vector<uint32_t> objectStreams;
+    uint32_t highest = 0;
+    int32_t found = 0;
+
+    // The newest trailer wins (the last incremental update's), preferring
+    // one that names a catalog.
+    auto consider = [&](std::unique_ptr<TqzPDDictionary> dict) {
+        if (!dict) return;
+        const bool hasRoot = dict->LookupRefObj("Root") != nullptr;
+        if (hasRoot || !trailerHasRoot) {
+            FTrailerDict = std::move(dict);
+            trailerHasRoot = hasRoot;
+        }
+    };
+
+    for (;;) {
+        auto object = parser.GetObject();
+        if (object->IsEOF()) break;
+        const int64_t valueOf = header;
+        header = -1;
+        if (trailerNext) {
+            trailerNext = false;
+            if (object->IsDict()) {
+                consider(std::unique_ptr<TqzPDDictionary>(
+                    static_cast<TqzPDDictionary*>(object.release())));
+                older = newer = ScannedNumber();
+                continue;
+            }
+        }
+        if (object->IsInteger()) {
+            older = newer;
+            newer = {true, static_cast<TqzPDInteger&>(*object).GetValue(), parser.GetOffset1() - 1};
+            continue;
+        }
+        if (object->IsCommand("obj")) {
+            // The two objects right before "obj" are its number and generation.
+            if (older.valid && newer.valid && older.value >= 1 && older.value <= kMaxObjectNumber &&
+                newer.value >= 0 && newer.value <= kMaxGenerationNumber && older.offset >= 0) {
+                const auto number = static_cast<uint32_t>(older.value);
+                const TqzPDXRefEntry entry(static_cast<uint32_t>(older.offset),
+                                           static_cast<uint32_t>(newer.value),
+                                           TqzPDXRefEntrytype::xeUnCompressed);
+                if (xref.SetEntry(number + shift, entry)) {
+                    headersFound.insert(number);
+                    highest = std::max(highest, number);
+                    ++found;
+                    header = number;
+                }
+            }
+        } else if (object->IsCommand("trailer")) {
+            trailerNext = true;
+        } else if (object->IsStream()) {
+            auto& streamObject = static_cast<TqzPDStream&>(*object);
+            const TqzPDDictionary* dict = streamObject.GetDict();
+            if (dict && dict->IsDict("XRef")) {
+                // Files whose cross-reference is in streams have no "trailer".
+                consider(streamObject.SetDict(nullptr));
+            } else if (dict && dict->IsDict("ObjStm") && valueOf >= 0) {
+                objectStreams.push_back(static_cast<uint32_t>(valueOf));
+            }
+        }
+        older = newer = ScannedNumber();
+    }
+
+    // Objects packed in object streams have no header of their own: the
+    // streams found say where they are, unless a header gave the number.
+    for (const uint32_t streamNumber : objectStreams) {
+        TqzObjectStream objectStream(xref, streamNumber);
+        const auto& numbers = objectStream.GetObjNumbers();
+        for (size_t index = 0; index < numbers.size(); ++index) {
+            const uint32_t number = numbers[index];
+            if (number == 0 || headersFound.count(number) != 0) continue;
+            const TqzPDXRefEntry entry(streamNumber, static_cast<uint32_t>(index),
+                                       TqzPDXRefEntrytype::xeCompressed);
+            if (xref.SetEntry(number + shift, entry)) {
+                highest = std::max(highest, number);
+                ++found;
+            }
+        }
+    }
+    xref.FXRefEntriesCount = found;
+    // New objects of the document must not take numbers the file uses.
+    xref.FLastObjectNumber = std::max(xref.FLastObjectNumber, highest);
+}
+
+}  // namespace qz::core

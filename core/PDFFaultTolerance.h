@@ -1,0 +1,45 @@
+#pragma once
+// TqzPDFFaultTolerance: the repair of a cross-reference that cannot be read:
+// finding the last "xref" table, and rebuilding the table by scanning the
+// whole file for object headers, object streams and trailers. It belongs to
+// one cross-reference table and owns the trailer its scan found.
+
+#include <cstdint>
+#include <memory>
+
+#include "core/Object.h"
+#include "core/Stream.h"
+
+namespace qz::core {
+
+class TqzPDDictionary;
+class TqzPDXRef;
+
+class TqzPDFFaultTolerance : public TqzObject {
+  public:
+    TqzPDFFaultTolerance();
+    ~TqzPDFFaultTolerance() override;
+
+    // 1-based position of the first "xref" in the last 1024 bytes of the
+    // stream (in the whole stream when it is shorter), or 0.
+    int64_t FindStartXRef(TqzStream& stream);
+    // Scans the whole file: every "N G obj" header becomes an entry (the last
+    // one of a number wins), the objects of the object streams found fill the
+    // numbers no header gave, and the newest trailer (a "trailer" dictionary
+    // or a cross-reference stream's dictionary, preferring one that names a
+    // catalog) is kept. Raises the table's last object number to the highest
+    // number found.
+    void ReConstructXRefTable(TqzStream& stream, TqzPDXRef& xref);
+
+    bool GetIsXRefTableReConstructed() const { return FIsXRefTableReConstructed; }
+    void SetIsXRefTableReConstructed(bool value) { FIsXRefTableReConstructed = value; }
+    // The trailer the last scan found; the caller takes it.
+    std::unique_ptr<TqzPDDictionary> TakeTrailer();
+    bool HasTrailer() const { return FTrailerDict != nullptr; }
+
+  private:
+    std::unique_ptr<TqzPDDictionary> FTrailerDict;
+    bool FIsXRefTableReConstructed = false;
+};
+
+}  // namespace qz::core

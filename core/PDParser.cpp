@@ -1,0 +1,255 @@
+#include "core/PDParser.h"
+
+#include <algorithm>
+
+#include "core/Conversions.h"
+#include "core/FilterHooks.h"
+#include "core/Limits.h"
+#include "core/PDArray.h"
+#include "core/PDBaseExceptions.h"
+#include "core/PDCommand.h"
+#include "core/PDDictionary.h"
+#include "core/PDError.h"
+#include "core/PDIndirectRef.h"
+#include "core/PDInteger.h"
+#include "core/PDName.h"
+#include "core/PDNull.h"
+#include "core/PDStream.h"
+#include "core/PDString.h"
+#include "core/PDXRef.h"
+#include "core/ParentDocument.h"
+
+namespace qz::core {
+
+namespace {
+
+// A stream whose /Length is wrong is read this much further than /Length (or
+// the search) said, and its filters decode what they can.
+constexpr int64_t kLengthSlack = 5000;
+
+}  // namespace
+
+TqzPDParser::TqzPDParser(TqzPDXRef* xref, std::unique_ptr<TqzPDLexer> lexer, bool allowStreams,
+                         int64_t start)
+    : FXRef(xref),
+      FParentDoc(xref ? xref->GetParentDoc() : nullptr),
+      FLexer(std::move(lexer)),
+      FAllowStreams(allowStreams) {
+    Init(start);
+}
+
+TqzPDParser::TqzPDParser(TqzParentDocument* parentDoc, std::unique_ptr<TqzPDLexer> lexer,
+                         bool allowStreams, int64_t start)
+    : FXRef(nullptr), FParentDoc(parentDoc), FLexer(std::move(lexer)), FAllowStreams(allowStreams) {
+    Init(start);
+}
+
+TqzPDParser::~TqzPDParser() = default;
+
+void TqzPDParser::Init(int64_t start) {
+    if (start == kRewind) {
+        FLexer->Reset();
+    } else {
+        FLexer->SetPosition(start);
+    }
+    FOffset1 = 0;
+    FBufObject1 = FLexer->GetObject();
+    FOffset2 = FLexer->GetCurrentObjOffset();
+    FBufObject2 = FLexer->GetObject();
+    FOffset3 = FLexer->GetCurrentObjOffset();
+}
+
+void TqzPDParser::Shift() {
+    // Once ID moves into the current token the bytes after it are image
+    // data: placeholders stand in for tokens until the caller has read them.
+    if (FInlineImage <= 0 && FBufObject2->IsCommand("ID")) {
+        FLexer->SkipChar();
+        FInlineImage = 1;
+    } else if (FInlineImage > 0) {
+        FInlineImage = FInlineImage == 1 ? 2 : 0;
+    }
+    FOffset1 = FOffset2;
+    FOffset2 = FOffset3;
+    FBufObject1 = std::move(FBufObject2);
+    if (FInlineImage <= 0) {
+        FBufObject2 = FLexer->GetObject();
+    } else {
+        FBufObject2 = std::make_unique<TqzPDNull>();
+    }
+    FOffset3 = FLexer->GetCurrentObjOffset();
+}
+
+std::unique_ptr<TqzPDBaseObject> TqzPDParser::GetObject(std::string_view fileKey, uint32_t objNum,
+                                                        uint32_t genNum) {
+    if (FInlineImage == 2) {
+        FBufObject1 = FLexer->GetObject();
+        FOffset2 = FLexer->GetCurrentObjOffset();
+        FBufObject2 = FLexer->GetObject();
+        FOffset3 = FLexer->GetCurrentObjOffset();
+        FInlineImage = 0;
+    }
+    auto result = ParseObject(fileKey, objNum, genNum, 0);
+    if (FTooDeep) {
+        FTooDeep = false;
+        return std::make_unique<TqzPDError>();
+    }
+    return result;
+}
+
+std::unique_ptr<TqzPDBaseObject> TqzPDParser::ParseObject(std::string_view fileKey, uint32_t objNum,
+                                                          uint32_t genNum, int32_t depth) {
+    TqzPDBaseObject& token = *FBufObject1;
+    if (token.IsCommand()) {
+        if (token.IsCommand("[")) return ParseArray(fileKey, objNum, genNum, depth);
+        if (token.IsCommand("<<")) return ParseDictionary(fileKey, objNum, genNum, depth);
+    } else if (token.IsInteger()) {
+        const auto value = static_cast<uint32_t>(static_cast<TqzPDInteger&>(token).GetValue());
+        Shift();
+        if (FBufObject1->IsInteger() && FBufObject2->IsCommand("R")) {
+            const auto generation =
+                static_cast<uint32_t>(static_cast<TqzPDInteger&>(*FBufObject1).GetValue());
+            Shift();
+            Shift();
+            return std::make_unique<TqzPDIndirectRef>(value, generation);
+        }
+        return std::make_unique<TqzPDInteger>(static_cast<int32_t>(value));
+    } else if (token.IsString() && !fileKey.empty()) {
+        return DecryptString(objNum, genNum);
+    }
+    // Every other token is handed out as it stands; the end token stays in
+    // place behind it, so every later call gives an end token too.
+    auto result = std::move(FBufObject1);
+    Shift();
+    return result;
+}
+
+std::unique_ptr<TqzPDBaseObject> TqzPDParser::ParseArray(std::string_view fileKey, uint32_t objNum,
+                                                         uint32_t genNum, int32_t depth) {
+    Shift();
+    if (depth >= kMaxNestingDepth) {
+        FTooDeep = true;
+        return nullptr;
+    }
+    auto array = std::make_unique<TqzPDArray>(FParentDoc);
+    while (!FBufObject1->IsCommand("]") && !IsEnd(*FBufObject1)) {
+        if (AtObjectBoundary()) return array;
+        auto element = ParseObject(fileKey, objNum, genNum, depth + 1);
+        if (FTooDeep) return nullptr;
+        array->Add(std::move(element));
+    }
+    Shift();
+    return array;
+}
+
+std::unique_ptr<TqzPDBaseObject> TqzPDParser::ParseDictionary(std::string_view fileKey,
+                                                              uint32_t objNum, uint32_t genNum,
+                                                              int32_t depth) {
+    Shift();
+    if (depth >= kMaxNestingDepth) {
+        FTooDeep = true;
+        return nullptr;
+    }
+    auto dict = std::make_unique<TqzPDDictionary>(FParentDoc);
+    while (!FBufObject1->IsCommand(">>") && !IsEnd(*FBufObject1)) {
+        if (AtObjectBoundary()) return dict;
+        if (!FBufObject1->IsName()) {
+            Shift();
+            continue;
+        }
+        const std::string key = static_cast<TqzPDName&>(*FBufObject1).GetValue();
+        Shift();
+        if (IsEnd(*FBufObject1) || FBufObject1->IsError()) break;
+        if (AtObjectBoundary()) return dict;
+        auto value = ParseObject(fileKey, objNum, genNum, depth + 1);
+        if (FTooDeep) return nullptr;
+        dict->Add(key, std::move(value));
+    }
+    if (FAllowStreams && FBufObject2->IsCommand("stream")) {
+        auto stream = MakeSubStream(std::move(dict), objNum, genNum);
+        if (!stream) return std::make_unique<TqzPDError>();
+        return stream;
+    }
+    Shift();
+    return dict;
+}
+
+bool TqzPDParser::AtObjectBoundary() {
+    if (!FStopAtObjects) return false;
+    const TqzPDBaseObject& token = *FBufObject1;
+    if (token.IsCommand()) {
+        for (const char* keyword : {"obj", "endobj", "endstream", "trailer", "xref", "startxref"}) {
+            if (token.IsCommand(keyword)) return true;
+        }
+        return false;
+    }
+    if (!token.IsInteger() || !FBufObject2->IsInteger() || FInlineImage > 0) return false;
+    // Two integers: a header when "obj" follows; the lexer looks one token
+    // further and comes back.
+    const int64_t position = FLexer->GetPosition();
+    const bool header = FLexer->GetObject()->IsCommand("obj");
+    FLexer->SetPosition(position);
+    return header;
+}
+
+std::unique_ptr<TqzPDBaseObject> TqzPDParser::DecryptString(uint32_t objNum, uint32_t genNum) {
+    auto& token = static_cast<TqzPDString&>(*FBufObject1);
+    std::unique_ptr<TqzPDBaseObject> result;
+    if (!FParentDoc || !FParentDoc->GetIsEncrypted()) {
+        result = std::move(FBufObject1);
+    } else {
+        // Ciphertext is bytes: hexadecimal digits are converted without any
+        // text interpretation.
+        const std::string cipher =
+            token.IsHexString() ? HexToByteArray(token.GetString()) : token.GetString();
+        result = std::make_unique<TqzPDString>(FParentDoc->DecryptString(cipher, objNum, genNum),
+                                               token.GetObjNumber(), token.GetGenNumber(), false);
+    }
+    Shift();
+    return result;
+}
+
+std::unique_ptr<TqzPDBaseObject> TqzPDParser::MakeSubStream(std::unique_ptr<TqzPDDictionary> dict,
+                                                            uint32_t objNum, uint32_t genNum) {
+    TqzStream* raw = FLexer->GetRawStream();
+    if (!raw) return nullptr;
+    FLexer->SkiptoNextLine();
+    const int64_t start = FLexer->GetPosition();
+    // Lengths are clamped to the stored bytes: a hostile /Length can neither
+    // overflow the arithmetic nor reach past the end of the file.
+    const int64_t room = std::max<int64_t>(0, raw->GetBaseStream()->GetSize() - start);
+
+    int64_t length = -1;
+    const TqzPDBaseObject* lengthObject =
+        FResolveLength ? dict->LookUp("Length") : dict->LookupRefObj("Length");
+    if (lengthObject && lengthObject->IsInteger()) {
+        length = static_cast<const TqzPDInteger*>(lengthObject)->GetValue();
+    }
+    if (length < 0) {
+        // No usable /Length: the data runs to the line end before "endstream".
+        platform::Stream* platformStream = raw->GetTStream();
+        length = platformStream ? FindInStream(*platformStream, "endstream", start) - 1 : -1;
+    }
+    length = std::clamp<int64_t>(length, 0, room);
+
+    FLexer->SetPosition(start + length);
+    Shift();
+    Shift();
+    if (FBufObject1->IsCommand("endstream")) {
+        Shift();
+    } else {
+        length = std::min(length + kLengthSlack, room);
+    }
+
+    // Windows are made of the stored bytes the lexer reads; a decoded stream
+    // has none, and its positions are not theirs.
+    auto* base = raw->GetBaseStream() == raw ? dynamic_cast<TqzBaseStream*>(raw) : nullptr;
+    TqzStreamPtr window = base ? base->MakeSubStream(start, length, true) : nullptr;
+    if (window && FDecryptStreams && FParentDoc && FParentDoc->GetIsEncrypted()) {
+        window = FParentDoc->MakeDecryptStream(std::move(window), objNum, genNum);
+    }
+    const auto& getFilter = FilterHooks().GetFilter;
+    if (!getFilter) throw ExUnsupportedFeature("Stream filters are not registered");
+    return getFilter(std::move(dict), std::move(window));
+}
+
+}  // namespace qz::core

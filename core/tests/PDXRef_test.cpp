@@ -1,0 +1,346 @@
+#include "core/PDXRef.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/PDBaseExceptions.h"
+#include "core/tests/RawPdf.h"
+#include "core/tests/ReadingSupport.h"
+#include "testing/PdfBuilder.h"
+
+using namespace qz::core;
+using qz::core::testing::Describe;
+using qz::core::testing::RawPdf;
+using qz::core::testing::ReaderDocument;
+using qz::core::testing::StreamData;
+using qz::testing::Damage;
+using qz::testing::MarkerPageContent;
+using qz::testing::MinimalDocument;
+using qz::testing::PdfBuilder;
+using qz::testing::PdfFile;
+using qz::testing::TableStart;
+using qz::testing::WriteOptions;
+using qz::testing::XrefForm;
+
+namespace {
+
+struct FormCase {
+    const char* name;
+    WriteOptions options;
+};
+
+std::vector<FormCase> SoundForms() {
+    return {
+        {"table", {}},
+        {"table starting at 1", {.tableStart = TableStart::One}},
+        {"table labelled 1 whose lines start at 0", {.tableStart = TableStart::OneLabelZeroLines}},
+        {"table in subsections of 2", {.subsectionSize = 2}},
+        {"xref stream", {.form = XrefForm::Stream}},
+        {"xref stream with /Index, wide /W, predictor",
+         {.form = XrefForm::Stream, .useIndex = true, .widths = {1, 4, 2}, .predictor = true}},
+        {"xref stream uncompressed, no type field",
+         {.form = XrefForm::Stream, .widths = {0, 3, 1}, .flateStructure = false}},
+        {"object streams", {.form = XrefForm::ObjectStreams, .objectsPerStream = 2}},
+        {"object streams, one stream", {.form = XrefForm::ObjectStreams}},
+        {"hybrid", {.form = XrefForm::Hybrid}},
+        {"hybrid, packed objects free in table",
+         {.form = XrefForm::Hybrid, .hybridFreeEntries = true}},
+        {"linearized", {.form = XrefForm::Linearized}},
+    };
+}
+
+// Every page of a MinimalDocument is reached and shows its own content.
+void ExpectPages(ReaderDocument& doc, int32_t pages, const std::string& marker = "PAGE") {
+    const auto found = doc.Pages();
+    ASSERT_EQ(static_cast<int32_t>(found.size()), pages);
+    for (int32_t k = 1; k <= pages; ++k) {
+        TqzPDDictionary* page = found[static_cast<size_t>(k - 1)];
+        EXPECT_EQ(StreamData(page->LookUp("Contents")), MarkerPageContent(marker, k))
+            << "page " << k;
+    }
+}
+
+// Every object the file holds fetches as a value.
+void ExpectEveryObject(ReaderDocument& doc, const PdfFile& file) {
+    for (const auto& [number, offset] : file.offsets) {
+        EXPECT_NE(doc.Reader().Fetch(static_cast<uint32_t>(number)), nullptr)
+            << "object " << number;
+    }
+    for (const auto& [number, where] : file.packed) {
+        EXPECT_NE(doc.Reader().Fetch(static_cast<uint32_t>(number)), nullptr)
+            << "packed object " << number;
+    }
+}
+
+// The bytes with the last "startxref" section rewritten as `tail`.
+std::string WithTail(const std::string& bytes, const std::string& tail) {
+    return bytes.substr(0, bytes.rfind("startxref")) + tail;
+}
+
+}  // namespace
+
+TEST(PDXRef, EveryFormOpensWithoutRepairAndEveryObjectFetches) {
+    for (const auto& form : SoundForms()) {
+        SCOPED_TRACE(form.name);
+        const PdfFile file = MinimalDocument(3, "PAGE", true).Build(form.options);
+        ReaderDocument doc;
+        doc.Load(file.bytes);
+        EXPECT_FALSE(doc.XRef().IsReconstructed());
+        EXPECT_TRUE(doc.XRef().GetOk());
+        EXPECT_EQ(doc.XRef().GetWriteAsStream(), form.options.form != XrefForm::Table &&
+                                                     form.options.form != XrefForm::Linearized);
+        ExpectPages(doc, 3);
+        ExpectEveryObject(doc, file);
+        EXPECT_EQ(doc.Reader().Fetch(0), nullptr);
+        EXPECT_EQ(doc.Reader().Fetch(10000), nullptr);
+    }
+}
+
+// A table labelled "1 n" whose lines begin with object 0's is read as if the
+// lines began at 0: object 1 through the second line, object 0 free.
+TEST(PDXRef, SlotShiftOfATableLabelledOne) {
+    const PdfFile file = MinimalDocument(1).Build({.tableStart = TableStart::OneLabelZeroLines});
+    ReaderDocument doc;
+    doc.Load(file.bytes);
+    EXPECT_EQ(doc.XRef().GetStartObjectNumber(), 1);
+    auto catalog = doc.Reader().Fetch(1);
+    ASSERT_NE(catalog, nullptr);
+    EXPECT_TRUE(catalog->IsDict("Catalog"));
+    EXPECT_EQ(catalog->GetObjNumber(), 1u);
+    EXPECT_EQ(doc.Reader().Fetch(0), nullptr);
+    // The slot read (one past the number) is the one checked.
+    EXPECT_EQ(doc.Reader().Fetch(doc.XRef().GetSize() - 1), nullptr);
+    EXPECT_FALSE(doc.XRef().IsReconstructed());
+}
+
+TEST(PDXRef, IncrementalUpdatesNewestWins) {
+    const std::vector<std::pair<XrefForm, XrefForm>> chains = {
+        {XrefForm::Table, XrefForm::Table},
+        {XrefForm::Stream, XrefForm::Stream},
+        {XrefForm::ObjectStreams, XrefForm::ObjectStreams},
+        {XrefForm::Table, XrefForm::Stream},
+        {XrefForm::Hybrid, XrefForm::Hybrid},
+        {XrefForm::Linearized, XrefForm::Table},
+    };
+    for (const auto& [base, update] : chains) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(base)) + " then " +
+                     std::to_string(static_cast<int>(update)));
+        PdfBuilder b = MinimalDocument(2);
+        const int32_t extra = b.Add("(extra)");
+        b.NewRevision({.form = update});
+        b.SetStream(5, "<< >>", MarkerPageContent("NEW", 1));
+        b.Free(extra);
+        b.TrailerExtra("/Revision 2");
+        const PdfFile file = b.Build({.form = base});
+        ReaderDocument doc;
+        doc.Load(file.bytes);
+        EXPECT_FALSE(doc.XRef().IsReconstructed());
+        ASSERT_NE(doc.Trailer(), nullptr);
+        EXPECT_EQ(Describe(doc.Trailer()->LookUp("Revision")), "int 2");
+        EXPECT_EQ(StreamData(doc.GetObject(static_cast<uint32_t>(file.Number(5)))),
+                  MarkerPageContent("NEW", 1));
+        EXPECT_EQ(doc.Reader().Fetch(static_cast<uint32_t>(file.Number(extra))), nullptr);
+        EXPECT_EQ(StreamData(doc.GetObject(static_cast<uint32_t>(file.Number(7)))),
+                  MarkerPageContent("PAGE", 2));
+        EXPECT_FALSE(doc.XRef().IsReconstructed());
+    }
+}
+
+// "startxref" is searched from the end: the last of two in the window (an
+// update's) counts; a number that is not alone on its line gives way to the
+// first "xref" of the last 1024 bytes; the keyword is found in any case.
+TEST(PDXRef, FindingTheNewestSection) {
+    const PdfFile file = MinimalDocument(1).Build();
+    struct Case {
+        const char* name;
+        std::string bytes;
+        uint32_t expected;
+    };
+    const std::vector<Case> cases = {
+        {"two in the window",
+         "%" + file.bytes + "startxref\n" + std::to_string(file.startxref + 1) + "\n%%EOF\n",
+         static_cast<uint32_t>(file.startxref + 1)},
+        {"number on the keyword's line",
+         WithTail(file.bytes, "startxref " + std::to_string(file.startxref) + " %%EOF\n"),
+         static_cast<uint32_t>(file.sections.back())},
+        {"upper case",
+         WithTail(file.bytes, "STARTXREF\n" + std::to_string(file.startxref) + "\n%%EOF\n"),
+         static_cast<uint32_t>(file.startxref)},
+        {"far from the end",
+         WithTail(file.bytes, "startxref\n" + std::to_string(file.startxref) + "\n%%EOF\n" +
+                                  std::string(5000, ' ')),
+         static_cast<uint32_t>(file.startxref)},
+    };
+    for (const auto& c : cases) {
+        ReaderDocument doc;
+        doc.Load(c.bytes);
+        EXPECT_EQ(doc.XRef().GetStartXref(), c.expected) << c.name;
+        EXPECT_FALSE(doc.XRef().IsReconstructed()) << c.name;
+        ExpectPages(doc, 1);
+    }
+}
+
+// Offsets two bytes short and a "startxref" one byte into "xref" (as some
+// producers write) are tolerated without a repair.
+TEST(PDXRef, OffsetsSlightlyShortAreTolerated) {
+    const PdfFile plain = MinimalDocument(2).Build();
+    const std::string bytes = MinimalDocument(2).Write(
+        {.damage = {.startxref = plain.startxref + 1, .shiftOffsets = -2}});
+    ReaderDocument doc;
+    doc.Load(bytes);
+    ExpectPages(doc, 2);
+    EXPECT_FALSE(doc.XRef().IsReconstructed());
+}
+
+TEST(PDXRef, DamagedFilesOpenByTheRepairScan) {
+    const PdfFile plain = MinimalDocument(3).Build();
+    const int64_t intoAnObject = plain.offsets.at(4) + 5;
+    struct Case {
+        const char* name;
+        WriteOptions options;
+    };
+    const std::vector<Case> cases = {
+        {"wrong startxref", {.damage = {.startxref = 3}}},
+        {"startxref into an object", {.damage = {.startxref = intoAnObject}}},
+        {"startxref beyond the file", {.damage = {.startxref = 99999999}}},
+        {"offsets shifted", {.damage = {.shiftOffsets = 3}}},
+        {"offsets shifted, xref stream", {.form = XrefForm::Stream, .damage = {.shiftOffsets = 5}}},
+        {"xref streams only, wrong startxref",
+         {.form = XrefForm::Stream, .damage = {.startxref = 7}}},
+        {"object streams, wrong startxref",
+         {.form = XrefForm::ObjectStreams, .damage = {.startxref = 7}}},
+        {"object streams, offsets shifted",
+         {.form = XrefForm::ObjectStreams, .damage = {.shiftOffsets = 4}}},
+        {"no trailer, xref stream present",
+         {.form = XrefForm::Hybrid, .damage = {.dropTrailer = true}}},
+        {"garbage before the header", {.damage = {.prepend = "garbage\n"}}},
+        {"bytes injected",
+         {.damage = {.inject = {{plain.offsets.at(5), "\n% injected comment\n"}}}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ReaderDocument doc;
+        doc.Load(MinimalDocument(3).Write(c.options));
+        ASSERT_NE(doc.Trailer(), nullptr);
+        ExpectPages(doc, 3);
+        EXPECT_TRUE(doc.XRef().IsReconstructed());
+        EXPECT_GE(doc.XRef().GetLastObjectNumber(), 9u);
+    }
+}
+
+// The rebuild takes the newest trailer and, for each number, the newest
+// header: an incrementally updated file keeps its last update.
+TEST(PDXRef, RebuildKeepsTheLastUpdate) {
+    for (const XrefForm form : {XrefForm::Table, XrefForm::Stream}) {
+        PdfBuilder b = MinimalDocument(2);
+        b.TrailerExtra("/Revision 1");
+        b.NewRevision();
+        b.SetStream(5, "<< >>", MarkerPageContent("NEW", 1));
+        b.TrailerExtra("/Revision 2");
+        ReaderDocument doc;
+        doc.Load(b.Write({.form = form, .damage = {.startxref = 1}}));
+        EXPECT_TRUE(doc.XRef().IsReconstructed());
+        EXPECT_EQ(Describe(doc.Trailer()->LookUp("Revision")), "int 2");
+        EXPECT_EQ(StreamData(doc.GetObject(5)), MarkerPageContent("NEW", 1));
+    }
+}
+
+// After a rebuild the last object number covers every object found, so new
+// objects cannot take a number the file uses.
+TEST(PDXRef, RebuildRaisesTheLastObjectNumber) {
+    RawPdf raw;
+    raw.Obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    raw.Obj(2, "<< /Type /Pages /Kids [] /Count 0 >>");
+    raw.Obj(900, "(far)");
+    raw.Raw("trailer\n<< /Size 3 /Root 1 0 R >>\n");
+    ReaderDocument doc;
+    doc.Load(raw.Finish(5));
+    EXPECT_TRUE(doc.XRef().IsReconstructed());
+    EXPECT_EQ(doc.XRef().GetLastObjectNumber(), 900u);
+    EXPECT_EQ(Describe(doc.GetObject(900)), "str far");
+}
+
+// A repair during a fetch keeps the trailer held when the scan finds none
+// (here an unbalanced string hides the end of the file from the scan).
+TEST(PDXRef, FetchTimeRepairKeepsTheTrailer) {
+    PdfBuilder b = MinimalDocument(2);
+    b.Add("(unbalanced");
+    ReaderDocument doc;
+    doc.Load(b.Write({.damage = {.shiftOffsets = 3}}));
+    EXPECT_FALSE(doc.XRef().IsReconstructed());
+    ExpectPages(doc, 2);
+    EXPECT_TRUE(doc.XRef().IsReconstructed());
+    EXPECT_NE(doc.Trailer(), nullptr);
+}
+
+// An object lost with an older section that failed is found by the scan.
+TEST(PDXRef, ObjectsOfAFailedSectionAreFoundByTheScan) {
+    PdfBuilder b = MinimalDocument(2);
+    b.NewRevision();
+    b.SetStream(5, "<< >>", MarkerPageContent("NEW", 1));
+    std::string bytes = b.Write({.subsectionSize = 3});
+    const size_t table = bytes.find("xref\n");
+    const size_t line = bytes.find(" n", bytes.find("\n6 ", table));
+    ASSERT_NE(line, std::string::npos);
+    bytes[line + 1] = 'x';  // a line ending in neither n nor f
+    ReaderDocument doc;
+    doc.Load(bytes);
+    EXPECT_FALSE(doc.XRef().GetOk());
+    EXPECT_FALSE(doc.XRef().IsReconstructed());
+    ASSERT_EQ(doc.Pages().size(), 2u);
+    EXPECT_EQ(StreamData(doc.Pages()[0]->LookUp("Contents")), MarkerPageContent("NEW", 1));
+    EXPECT_EQ(StreamData(doc.Pages()[1]->LookUp("Contents")), MarkerPageContent("PAGE", 2));
+    EXPECT_TRUE(doc.XRef().IsReconstructed());
+}
+
+TEST(PDXRef, UnrepairableFilesRaise) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {"empty", "", "Invalid PDF Document"},
+        {"not a PDF", "Hello, this is plain text and no PDF at all.\n",
+         "Improper Cross reference Table or Stream"},
+        {"no trailer anywhere",
+         MinimalDocument(1).Write({.damage = {.startxref = 3, .dropTrailer = true}}),
+         "Improper Cross reference Table or Stream"},
+        {"cut in half", MinimalDocument(3).Write({.damage = {.truncateAt = 0.5}}),
+         "Improper Cross reference Table or Stream"},
+    };
+    for (const auto& c : cases) {
+        ReaderDocument doc;
+        try {
+            doc.Load(c.bytes);
+            ADD_FAILURE() << c.name << ": no exception";
+        } catch (const EBrevanto& e) {
+            EXPECT_EQ(std::string(e.what()), c.message) << c.name;
+        }
+    }
+}
+
+// Loops in the chain of sections end at the first section met again.
+TEST(PDXRef, SectionLoopsAreCut) {
+    struct Case {
+        const char* name;
+        WriteOptions options;
+    };
+    const std::vector<Case> cases = {
+        {"/Prev loop, tables", {.damage = {.prevLoop = true}}},
+        {"/Prev loop, streams", {.form = XrefForm::Stream, .damage = {.prevLoop = true}}},
+        {"/XRefStm loop", {.form = XrefForm::Hybrid, .damage = {.xrefStmLoop = true}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        PdfBuilder b = MinimalDocument(2);
+        b.NewRevision();
+        b.SetStream(5, "<< >>", MarkerPageContent("NEW", 1));
+        ReaderDocument doc;
+        doc.Load(b.Write(c.options));
+        EXPECT_EQ(StreamData(doc.GetObject(5)), MarkerPageContent("NEW", 1));
+        EXPECT_EQ(doc.Pages().size(), 2u);
+    }
+}
