@@ -1,0 +1,226 @@
+#include "document/PDCatalog.h"
+
+#include <array>
+#include <string_view>
+
+#include "core/PDArray.h"
+#include "core/PDBaseExceptions.h"
+#include "core/PDDictionary.h"
+#include "core/PDIndirectRef.h"
+#include "core/PDInteger.h"
+#include "core/PDName.h"
+#include "core/PDStream.h"
+#include "core/MemoryStream.h"
+#include "document/PDBaseDoc.h"
+#include "document/PDBookmark.h"
+#include "document/PDDocument.h"
+#include "document/PDModelException.h"
+#include "document/PDPageTree.h"
+#include "document/PDViewerPref.h"
+#include "document/PDXFADocument.h"
+
+namespace qz::document {
+
+namespace {
+
+constexpr std::array<std::string_view, 7> kLayoutNames = {
+    "", "SinglePage", "OneColumn", "TwoColumnLeft", "TwoColumnRight", "TwoPageLeft", "TwoPageRight"};
+constexpr std::array<std::string_view, 7> kModeNames = {
+    "", "UseNone", "UseThumbs", "UseOutlines", "FullScreen", "UseOC", "UseAttachments"};
+constexpr std::array<std::string_view, 6> kTriggerKeys = {"WC", "WS", "DS", "WP", "DP", ""};
+
+core::TqzPDDictionary* AsDict(core::TqzPDBaseObject* object) {
+    return object != nullptr && object->IsDict() ? static_cast<core::TqzPDDictionary*>(object) : nullptr;
+}
+
+// The index of the name `value` in `names` (the empty first entry excluded);
+// 0 when it is not there.
+template <size_t N>
+size_t FindName(const core::TqzPDBaseObject* value, const std::array<std::string_view, N>& names) {
+    if (value == nullptr || !value->IsName()) return 0;
+    const std::string& text = static_cast<const core::TqzPDName*>(value)->GetValue();
+    for (size_t i = 1; i < N; ++i) {
+        if (names[i] == text) return i;
+    }
+    return 0;
+}
+
+void PutName(core::TqzPDDictionary& dict, std::string_view key, std::string_view name) {
+    auto value = std::make_unique<core::TqzPDName>("");
+    value->SetName(name);
+    const int32_t index = dict.GetDict()->Find(key);
+    if (index >= 0) {
+        dict.SetValue(index, std::move(value));
+        dict.SetIsChanged(true);
+    } else {
+        dict.Add(key, std::move(value));
+    }
+}
+
+}  // namespace
+
+TqzPDCatalog::TqzPDCatalog(TqzPDDocument* document, core::TqzPDElement* parentElement,
+                           core::TqzPDBaseObject* baseObject)
+    : core::TqzPDElement(document != nullptr ? document->GetBaseDoc() : nullptr, parentElement, baseObject),
+      FDocument(document) {}
+
+TqzPDCatalog::~TqzPDCatalog() {
+    FViewerPref.reset();
+    FPageTree.reset();
+    FBookmarkRoot.reset();
+    FPDXFADoc.reset();
+}
+
+core::TqzPDDictionary* TqzPDCatalog::GetDict() const { return AsDict(FBaseObject); }
+
+void TqzPDCatalog::Update() {
+    if (FPageTree != nullptr) FPageTree->Update();
+    if (FViewerPref != nullptr) FViewerPref->Update();
+    if (FPDXFADoc != nullptr) FPDXFADoc->Update();
+}
+
+TqzPDPageTree* TqzPDCatalog::GetPageTree() {
+    if (FPageTree == nullptr) {
+        core::TqzPDDictionary* dict = GetDict();
+        core::TqzPDDictionary* pages = dict != nullptr ? AsDict(dict->LookUp("Pages")) : nullptr;
+        if (pages == nullptr) throw core::ExNoPageTreeObj();
+        FPageTree = std::make_unique<TqzPDPageTree>(FDocument, this, pages);
+    }
+    return FPageTree.get();
+}
+
+TqzPDPage* TqzPDCatalog::GetPage(int32_t pageNumber) { return GetPageTree()->GetPage(pageNumber); }
+
+TqzPDViewerPref* TqzPDCatalog::GetViewerPref() {
+    if (FViewerPref == nullptr) {
+        core::TqzPDDictionary* dict = GetDict();
+        core::TqzPDDictionary* prefs = dict != nullptr ? AsDict(dict->LookUp("ViewerPreferences")) : nullptr;
+        if (prefs == nullptr && dict != nullptr) {
+            // The preferences always get a dictionary to write into; an entry
+            // of another kind is replaced by it.
+            auto added = std::make_unique<core::TqzPDDictionary>(FDocument->GetBaseDoc());
+            prefs = added.get();
+            if (dict->LookupRefObj("ViewerPreferences") == nullptr) {
+                dict->Add("ViewerPreferences", std::move(added));
+            } else {
+                dict->SetKeyValue("ViewerPreferences", std::move(added));
+            }
+        }
+        FViewerPref = std::make_unique<TqzPDViewerPref>(FDocument, this, prefs);
+    }
+    return FViewerPref.get();
+}
+
+TqzPDLayoutMode TqzPDCatalog::GetPageLayout() {
+    if (FPageLayout == TqzPDLayoutMode::lmNone) {
+        if (core::TqzPDDictionary* dict = GetDict()) {
+            FPageLayout = static_cast<TqzPDLayoutMode>(FindName(dict->LookUp("PageLayout"), kLayoutNames));
+        }
+    }
+    return FPageLayout;
+}
+
+void TqzPDCatalog::SetPageLayout(TqzPDLayoutMode value) {
+    core::TqzPDDictionary* dict = GetDict();
+    if (dict == nullptr) return;
+    FPageLayout = value;
+    PutName(*dict, "PageLayout", kLayoutNames[static_cast<size_t>(value)]);
+}
+
+TqzPDPageMode TqzPDCatalog::GetPageMode() {
+    if (FPageMode == TqzPDPageMode::pmNone) {
+        if (core::TqzPDDictionary* dict = GetDict()) {
+            FPageMode = static_cast<TqzPDPageMode>(FindName(dict->LookUp("PageMode"), kModeNames));
+        }
+    }
+    return FPageMode;
+}
+
+void TqzPDCatalog::SetPageMode(TqzPDPageMode value) {
+    core::TqzPDDictionary* dict = GetDict();
+    if (dict == nullptr) return;
+    FPageMode = value;
+    PutName(*dict, "PageMode", kModeNames[static_cast<size_t>(value)]);
+}
+
+void TqzPDCatalog::RemoveAction(TqzDocActionTrigger triggerType) {
+    core::TqzPDDictionary* dict = GetDict();
+    if (dict == nullptr || triggerType == TqzDocActionTrigger::atBeforeDocOpen) return;
+    core::TqzPDDictionary* actions = AsDict(dict->LookUp("AA"));
+    if (actions == nullptr) return;
+    const std::string_view key = kTriggerKeys[static_cast<size_t>(triggerType)];
+    if (actions->LookupRefObj(key) != nullptr) actions->Remove(key);
+}
+
+void TqzPDCatalog::RemovePerms() {
+    core::TqzPDDictionary* dict = GetDict();
+    if (dict != nullptr && dict->LookupRefObj("Perms") != nullptr) dict->Remove("Perms");
+}
+
+core::TqzPDDictionary* TqzPDCatalog::GetAcroFormFieldDict() {
+    // Looked up again while absent: a merge may add the form later.
+    if (FAcroFormFields == nullptr) {
+        core::TqzPDDictionary* dict = GetDict();
+        FAcroFormFields = dict != nullptr ? AsDict(dict->LookUp("AcroForm")) : nullptr;
+    }
+    return FAcroFormFields;
+}
+
+void TqzPDCatalog::RemoveXFA() {
+    // Looked up afresh: the form may have been added since the first look.
+    core::TqzPDDictionary* dict = GetDict();
+    core::TqzPDDictionary* form = dict != nullptr ? AsDict(dict->LookUp("AcroForm")) : nullptr;
+    if (form != nullptr && form->LookupRefObj("XFA") != nullptr) form->Remove("XFA");
+}
+
+std::shared_ptr<platform::MemoryStream> TqzPDCatalog::GetMetadata() {
+    if (FMetadata != nullptr) return FMetadata;
+    core::TqzPDDictionary* dict = GetDict();
+    core::TqzPDBaseObject* metadata = dict != nullptr ? dict->LookUp("Metadata") : nullptr;
+    // Metadata of another kind than a stream is not metadata.
+    if (metadata == nullptr || !metadata->IsStream()) return nullptr;
+    auto* stream = static_cast<core::TqzPDStream*>(metadata);
+    auto copy = std::make_shared<platform::MemoryStream>();
+    if (stream->GetStream() != nullptr) {
+        stream->Reset();
+        core::TqzMemoryStream out;
+        out.CopyAll(*stream->GetStream());
+        copy->WriteString(out.Bytes());
+    }
+    FMetadata = copy;
+    return FMetadata;
+}
+
+void TqzPDCatalog::SetXMPMetadata(const std::string& metadata) {
+    core::TqzPDDictionary* dict = GetDict();
+    if (dict == nullptr) return;
+    TqzPDBaseDoc* baseDoc = FDocument->GetBaseDoc();
+    auto streamDict = std::make_unique<core::TqzPDDictionary>(baseDoc);
+    streamDict->Add("Type", std::make_unique<core::TqzPDName>("Metadata"));
+    streamDict->Add("Subtype", std::make_unique<core::TqzPDName>("XML"));
+    auto length = std::make_unique<core::TqzPDInteger>(0);
+    length->SetValue(static_cast<int64_t>(metadata.size()));
+    streamDict->Add("Length", std::move(length));
+    auto stream = std::make_unique<core::TqzPDStream>(std::make_shared<core::TqzMemoryStream>(metadata),
+                                                      std::move(streamDict));
+    stream->SetIsChanged(true);
+    core::TqzPDBaseObject* added = baseDoc->AddNewObject(std::move(stream));
+    dict->SetKeyValue("Metadata", std::make_unique<core::TqzPDIndirectRef>(added->GetObjNumber(), 0));
+}
+
+TqzPDBookmark* TqzPDCatalog::GetBookmarkRoot() { throw ExNotSupportedYet("Outlines"); }
+
+core::TqzPDElement* TqzPDCatalog::GetAcroFormField(core::TqzPDBaseObject* /*formFieldObj*/) {
+    throw ExNotSupportedYet("Form fields");
+}
+
+TqzPDXFADocument* TqzPDCatalog::GetPDXFADoc() {
+    if (FPDXFADoc != nullptr) return FPDXFADoc.get();
+    core::TqzPDDictionary* form = GetAcroFormFieldDict();
+    if (form == nullptr) return nullptr;
+    const core::TqzPDBaseObject* xfa = form->LookUp("XFA");
+    if (xfa == nullptr || !xfa->IsArray()) return nullptr;
+    throw ExNotSupportedYet("XFA forms");
+}
+
+}  // namespace qz::document

@@ -1,0 +1,134 @@
+#pragma once
+// TqzPDCatalog: the model element over the document catalog (the trailer's
+// /Root dictionary). The document model makes it while loading and owns it.
+// It hands out, each made on first use and kept, the page tree, the viewer
+// preferences, the /AcroForm dictionary and the XMP metadata copy; it reads
+// and writes the page layout, the page mode and the document-level actions;
+// and its Update, run by the document's save, has the page tree (and the
+// other sub-elements made) write themselves back. It owns the page tree,
+// viewer preferences, outline root and XFA document it made.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/PDElement.h"
+#include "platform/Streams.h"
+
+namespace qz::core {
+class TqzPDBaseObject;
+class TqzPDDictionary;
+}  // namespace qz::core
+
+namespace qz::document {
+
+class TqzPDBookmark;
+class TqzPDDocument;
+class TqzPDPage;
+class TqzPDPageTree;
+class TqzPDViewerPref;
+class TqzPDXFADocument;
+
+enum class TqzPDLayoutMode : uint8_t {
+    lmNone,
+    lmSinglePage,
+    lmOneColumn,
+    lmTwoColumnLeft,
+    lmTwoColumnRight,
+    lmTwoPageLeft,
+    lmTwoPageRight,
+};
+
+enum class TqzPDPageMode : uint8_t {
+    pmNone,
+    pmUseNone,
+    pmUseThumbs,
+    pmUseBookmarks,
+    pmFullScreen,
+    pmOCVisible,
+    pmAttachmentsVisible,
+};
+
+enum class TqzDocActionTrigger : uint8_t {
+    atBeforeDocClose,
+    atBeforeDocSave,
+    atAfterDocSave,
+    atBeforeDocPrint,
+    atAfterDocPrint,
+    atBeforeDocOpen,
+};
+
+// The values a form-field node hands down to its descendants.
+struct TqzFormFieldVals {
+    std::string FieldName;
+    std::string DAValue;
+    std::string DefaultValue;
+    core::TqzPDBaseObject* FontDict = nullptr;  // borrowed
+    int32_t FFlag = 0;
+    int32_t FfFlag = 0;
+};
+
+class TqzPDCatalog : public core::TqzPDElement {
+public:
+    TqzPDCatalog(TqzPDDocument* document, core::TqzPDElement* parentElement, core::TqzPDBaseObject* baseObject);
+    ~TqzPDCatalog() override;
+    TqzPDCatalog(const TqzPDCatalog&) = delete;
+    TqzPDCatalog& operator=(const TqzPDCatalog&) = delete;
+
+    // The page tree, then the viewer preferences and the XFA document, each
+    // when made, write themselves back. The catalog dictionary itself is
+    // left as it is.
+    void Update() override;
+
+    TqzPDDocument* GetDocument() const { return FDocument; }
+    // The catalog dictionary; none when the catalog has no dictionary.
+    core::TqzPDDictionary* GetDict() const;
+
+    // Made on first use over /Pages; ExNoPageTreeObj when /Pages is not a
+    // dictionary.
+    TqzPDPageTree* GetPageTree();
+    TqzPDPage* GetPage(int32_t pageNumber);
+    // Made on first use over /ViewerPreferences, which is added (empty,
+    // direct) when missing.
+    TqzPDViewerPref* GetViewerPref();
+
+    TqzPDLayoutMode GetPageLayout();
+    void SetPageLayout(TqzPDLayoutMode value);
+    TqzPDPageMode GetPageMode();
+    void SetPageMode(TqzPDPageMode value);
+
+    // Removes the trigger's entry from /AA; /OpenAction is never removed.
+    void RemoveAction(TqzDocActionTrigger triggerType);
+    // Removes /Perms; a save starts with it.
+    void RemovePerms();
+
+    // The /AcroForm dictionary, kept once found; none while absent.
+    core::TqzPDDictionary* GetAcroFormFieldDict();
+    void RemoveXFA();
+
+    // A copy of the /Metadata stream's decoded data, made on first use and
+    // kept (left positioned at its end); none without a metadata stream.
+    std::shared_ptr<platform::MemoryStream> GetMetadata();
+    // A new indirect /Metadata stream holding `metadata`.
+    void SetXMPMetadata(const std::string& metadata);
+
+    // Not available yet (ExNotSupportedYet): outlines and the form-field walk.
+    TqzPDBookmark* GetBookmarkRoot();
+    core::TqzPDElement* GetAcroFormField(core::TqzPDBaseObject* formFieldObj);
+    // None when the form has no /XFA array; a form with XFA packets raises
+    // ExNotSupportedYet.
+    TqzPDXFADocument* GetPDXFADoc();
+
+private:
+    TqzPDDocument* FDocument;
+    std::unique_ptr<TqzPDPageTree> FPageTree;
+    std::unique_ptr<TqzPDBookmark> FBookmarkRoot;
+    TqzPDLayoutMode FPageLayout = TqzPDLayoutMode::lmNone;
+    TqzPDPageMode FPageMode = TqzPDPageMode::pmNone;
+    std::shared_ptr<platform::MemoryStream> FMetadata;
+    std::unique_ptr<TqzPDViewerPref> FViewerPref;
+    core::TqzPDDictionary* FAcroFormFields = nullptr;
+    std::unique_ptr<TqzPDXFADocument> FPDXFADoc;
+};
+
+}  // namespace qz::document

@@ -1,0 +1,309 @@
+#include "document/PDBaseDoc.h"
+
+#include <gtest/gtest.h>
+
+#include "core/Limits.h"
+#include "core/PDArray.h"
+#include "core/PDBaseExceptions.h"
+#include "core/PDDictionary.h"
+#include "core/PDIndirectRef.h"
+#include "core/PDInteger.h"
+#include "core/PDName.h"
+#include "core/PDReader.h"
+#include "core/PDString.h"
+#include "core/PDXRef.h"
+#include "document/tests/DocumentTestSupport.h"
+#include "filters/Registration.h"
+#include "testing/GTestSupport.h"
+#include "testing/PdfBuilder.h"
+#include "testing/TempDir.h"
+#include "testing/Tools.h"
+
+namespace qz::document {
+namespace {
+
+using qz::testing::MinimalDocument;
+using qz::testing::PdfBuilder;
+
+class BaseDocTest : public ::testing::Test {
+protected:
+    void SetUp() override { filters::RegisterFilters(); }
+
+    // A base document loaded from `bytes` with `password`.
+    static std::unique_ptr<TqzPDBaseDoc> Load(const std::string& bytes, const std::string& password = "") {
+        auto doc = std::make_unique<TqzPDBaseDoc>();
+        doc->LoadDocument(MemoryFile(bytes), password);
+        return doc;
+    }
+};
+
+TEST_F(BaseDocTest, CatalogErrorsNameTheirCause) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string message;
+    };
+    PdfBuilder noRoot;
+    noRoot.Set(1, "<< /Type /Pages /Kids [] /Count 0 >>");
+    noRoot.SetRoot(99);  // a reference to nothing
+    PdfBuilder integerRoot;
+    integerRoot.Set(1, "42");
+    integerRoot.SetRoot(1);
+    PdfBuilder noPages;
+    noPages.Set(1, "<< /Type /Catalog >>");
+    PdfBuilder pagesNotDict;
+    pagesNotDict.Set(1, "<< /Type /Catalog /Pages 7 >>");
+    const Case cases[] = {
+        {"no root object", noRoot.Write(), core::ExBadRootObj::kMessage},
+        {"root is an integer", integerRoot.Write(), core::ExBadRootObj::kMessage},
+        {"catalog without /Pages", noPages.Write(), core::ExNoPageTreeObj::kMessage},
+        {"/Pages not a dictionary", pagesNotDict.Write(), core::ExNoPageTreeObj::kMessage},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto doc = Load(c.bytes);
+        try {
+            doc->GetDocRoot();
+            ADD_FAILURE() << "no exception";
+        } catch (const core::EBrevanto& e) {
+            EXPECT_EQ(e.what(), c.message);
+        }
+    }
+}
+
+TEST_F(BaseDocTest, OnlyTheTrailersRootIsTheCatalog) {
+    // Object 5 looks like a catalog and is reached through a reference; it
+    // must not replace the real one.
+    PdfBuilder b = MinimalDocument(1);
+    b.Set(5, "<< /Type /Catalog /Pages 2 0 R /Stale true >>");
+    b.Set(1, "<< /Type /Catalog /Pages 2 0 R /Other 5 0 R >>");
+    auto doc = Load(b.Write());
+    core::TqzPDDictionary* root = doc->GetDocRoot();
+    ASSERT_NE(root, nullptr);
+    core::TqzPDBaseObject* stale = root->LookUp("Other");
+    ASSERT_NE(stale, nullptr);
+    EXPECT_NE(stale, root);
+    EXPECT_EQ(doc->GetDocRoot(), root);
+    EXPECT_EQ(doc->GetObject(1), root);
+    EXPECT_EQ(doc->GetObject(5), stale);
+    EXPECT_EQ(root->LookUp("Stale"), nullptr);
+}
+
+TEST_F(BaseDocTest, ObjectsAreFetchedOnceAndMissingOnesAreNone) {
+    auto doc = Load(MinimalDocument(2).Write());
+    doc->GetDocRoot();
+    core::TqzPDBaseObject* font = doc->GetObject(3);
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(doc->GetObject(3), font);
+    EXPECT_EQ(doc->GetObject(0), nullptr);
+    EXPECT_EQ(doc->GetObject(500), nullptr);
+    EXPECT_EQ(doc->GetObject(core::kMaxObjectNumber + 10), nullptr);
+}
+
+TEST_F(BaseDocTest, MissingInfoIsMadeAboveTheLastNumberAndReferenced) {
+    auto doc = Load(MinimalDocument(1).Write());  // objects 1 to 5, no /Info
+    const uint32_t last = doc->GetLastObjectNumber();
+    core::TqzPDDictionary* info = doc->GetDocInfo();
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->GetObjNumber(), last + 1);
+    EXPECT_EQ(info->GetGenNumber(), 0u);
+    EXPECT_EQ(doc->GetLastObjectNumber(), last + 1);
+    EXPECT_EQ(TextOf(info->LookUp("Producer")), kBaseDocProducer);
+    const core::TqzPDBaseObject* ref = doc->GetTrailer()->LookupRefObj("Info");
+    ASSERT_NE(ref, nullptr);
+    ASSERT_TRUE(ref->IsIndirectRef());
+    EXPECT_EQ(ref->GetObjNumber(), last + 1);
+    EXPECT_EQ(doc->GetObject(last + 1), info);
+    EXPECT_EQ(doc->GetDocInfo(), info);
+}
+
+TEST_F(BaseDocTest, HexCreationDateBecomesLiteral) {
+    PdfBuilder b = MinimalDocument(1);
+    const int32_t info = b.Add("<< /CreationDate <443A3230323130333034> /Title (T) >>");
+    b.SetInfo(info);
+    auto doc = Load(b.Write());
+    const auto* date = doc->GetDocInfo()->LookUp("CreationDate");
+    ASSERT_NE(date, nullptr);
+    ASSERT_TRUE(date->IsString());
+    EXPECT_FALSE(static_cast<const core::TqzPDString*>(date)->IsHexString());
+    EXPECT_EQ(static_cast<const core::TqzPDString*>(date)->GetString(), "D:20210304");
+}
+
+TEST_F(BaseDocTest, TrailerDropsPrevOnlyForFullSaves) {
+    auto doc = Load(MinimalDocument(1).Write());
+    doc->GetTrailer()->Add("Prev", std::make_unique<core::TqzPDInteger>(1234));
+    EXPECT_NE(doc->GetTrailer()->LookupRefObj("Prev"), nullptr);
+    core::TqzPDSaveOptions options;
+    options.Full = true;
+    doc->SetSaveOptions(options);
+    EXPECT_EQ(doc->GetTrailer()->LookupRefObj("Prev"), nullptr);
+}
+
+TEST_F(BaseDocTest, UserSettingsNoneKeepsTheEarlierOnes) {
+    auto doc = Load(MinimalDocument(1).Write());
+    auto settings = std::make_unique<filters::TqzEncryptionSettings>();
+    settings->SetOwnerPassword("o");
+    doc->SetUserEncryptionSettings(std::move(settings));
+    doc->SetUserEncryptionSettings(nullptr);
+    ASSERT_NE(doc->GetUserEncryptionSettings(), nullptr);
+    EXPECT_EQ(doc->GetUserEncryptionSettings()->OwnerPassword(), "o");
+}
+
+TEST_F(BaseDocTest, DocIdIsReadAndReplacedInPlace) {
+    auto doc = Load(MinimalDocument(1).Write());  // the builder writes an /ID
+    std::string instance = "unchanged";
+    std::string permanent = "unchanged";
+    doc->GetDocID(instance, permanent);
+    EXPECT_NE(instance, "unchanged");
+    doc->SetDocID("0011", "AABB");
+    instance.clear();
+    permanent.clear();
+    doc->GetDocID(instance, permanent);
+    EXPECT_EQ(instance, "0011");
+    EXPECT_EQ(permanent, "AABB");
+}
+
+TEST_F(BaseDocTest, ObjectTableSurvivesSavesAndASecondSaveIsComplete) {
+    qz::testing::TempDir dir("qz-basedoc");
+    auto doc = Load(MinimalDocument(2).Write());
+    core::TqzPDDictionary* root = doc->GetDocRoot();
+    core::TqzPDBaseObject* font = doc->GetObject(3);
+    // An object made by the model lives only in the table.
+    auto made = std::make_unique<core::TqzPDDictionary>(doc.get());
+    made->Add("Made", std::make_unique<core::TqzPDName>("Here"));
+    core::TqzPDBaseObject* added = doc->AddNewObject(std::move(made));
+    root->Add("Extra", std::make_unique<core::TqzPDIndirectRef>(added->GetObjNumber(), 0));
+
+    core::TqzPDSaveOptions options;
+    options.Full = true;
+    options.Header = "%PDF-1.4\r\n";
+    doc->SetSaveOptions(options);
+    doc->SaveDocument(dir.File("first.pdf"));
+    // The pointers are still good and the second save writes everything again.
+    EXPECT_EQ(doc->GetObject(3), font);
+    EXPECT_TRUE(font->IsDict());
+    doc->SaveDocument(dir.File("second.pdf"));
+    const std::string first = platform::ReadFileBytes(dir.File("first.pdf"));
+    const std::string second = platform::ReadFileBytes(dir.File("second.pdf"));
+    // The same objects under the same numbers and the same trailer (stream
+    // data is not compared here).
+    const auto objects = [](const std::string& text) {
+        int32_t count = 0;
+        for (size_t p = text.find(" 0 obj"); p != std::string::npos; p = text.find(" 0 obj", p + 1)) ++count;
+        return count;
+    };
+    const auto trailer = [](const std::string& text) {
+        const size_t start = text.find("trailer");
+        return text.substr(start, text.find("startxref") - start);
+    };
+    EXPECT_EQ(objects(first), 9);
+    EXPECT_EQ(objects(second), objects(first));
+    EXPECT_EQ(trailer(second), trailer(first));
+
+    auto again = std::make_unique<TqzPDBaseDoc>();
+    again->LoadDocument(dir.File("second.pdf"), "");
+    const auto* extra = again->GetDocRoot()->LookUp("Extra");
+    ASSERT_NE(extra, nullptr);
+    ASSERT_TRUE(extra->IsDict());
+    EXPECT_TRUE(static_cast<const core::TqzPDDictionary*>(extra)->LookUp("Made")->IsName("Here"));
+}
+
+TEST_F(BaseDocTest, LinearizationDictionaryIsFoundOnlyFirst) {
+    auto linearized = Load(MinimalDocument(2).Write({.form = qz::testing::XrefForm::Linearized}));
+    core::TqzPDDictionary* dict = linearized->GetLinearized();
+    ASSERT_NE(dict, nullptr);
+    EXPECT_NE(dict->LookUp("Linearized"), nullptr);
+    EXPECT_EQ(linearized->GetLinearized(), dict);
+    EXPECT_EQ(Load(MinimalDocument(2).Write())->GetLinearized(), nullptr);
+}
+
+TEST_F(BaseDocTest, SaveToEmptyNameIsRefused) {
+    auto doc = Load(MinimalDocument(1).Write());
+    EXPECT_THROW(doc->SaveDocument(std::filesystem::path()), core::ExInvalidFileName);
+}
+
+TEST_F(BaseDocTest, MissingFileIsReported) {
+    TqzPDBaseDoc doc;
+    EXPECT_THROW(doc.LoadDocument(std::filesystem::path("/nonexistent/x.pdf"), ""), core::ExFileNotFound);
+    EXPECT_THROW(doc.LoadDocument(std::shared_ptr<platform::Stream>(), ""), core::ExInvalidStream);
+    EXPECT_THROW(doc.LoadDocument(MemoryFile(""), ""), core::ExInvalidPDFFile);
+}
+
+class EncryptedBaseDocTest : public BaseDocTest {
+protected:
+    static void SetUpTestSuite() {
+        if (!qz::testing::HaveTool("qpdf")) return;
+        dir_ = new qz::testing::TempDir("qz-basedoc-enc");
+        const auto plain = dir_->Write("plain.pdf", MinimalDocument(2).Write());
+        using qz::testing::QpdfEncryption;
+        qz::testing::QpdfTransform(plain, dir_->File("rc4-40.pdf"),
+                                   qz::testing::QpdfEncryptArgs("", "owner", QpdfEncryption::Rc4_40, {"--print=n"}));
+        qz::testing::QpdfTransform(plain, dir_->File("rc4-128.pdf"),
+                                   qz::testing::QpdfEncryptArgs("user", "owner", QpdfEncryption::Rc4_128,
+                                                                {"--print=low"}));
+        qz::testing::QpdfTransform(plain, dir_->File("aes-128.pdf"),
+                                   qz::testing::QpdfEncryptArgs("", "owner", QpdfEncryption::Aes128));
+    }
+    static void TearDownTestSuite() {
+        delete dir_;
+        dir_ = nullptr;
+    }
+    static std::string Bytes(const char* name) { return platform::ReadFileBytes(dir_->File(name)); }
+
+    static qz::testing::TempDir* dir_;
+};
+
+qz::testing::TempDir* EncryptedBaseDocTest::dir_ = nullptr;
+
+TEST_F(EncryptedBaseDocTest, SettingsAndPermissionsComeFromTheFile) {
+    QZ_REQUIRE_TOOLS("qpdf");
+    using filters::TqzPDFEncryptionLevel;
+    using filters::TqzUserPermissionsType;
+    {
+        auto doc = Load(Bytes("rc4-40.pdf"));
+        ASSERT_TRUE(doc->GetIsEncrypted());
+        EXPECT_FALSE(doc->GetIsOwner());
+        EXPECT_EQ(doc->GetEncryptSettings()->Level(), TqzPDFEncryptionLevel::elRC4_40Bit);
+        const auto rights = doc->GetPermissions({});
+        EXPECT_FALSE(rights.Contains(TqzUserPermissionsType::AllowPrint));
+        EXPECT_TRUE(rights.Contains(TqzUserPermissionsType::AllowCopy));
+        // 40-bit keys know only the first four rights.
+        EXPECT_FALSE(rights.Contains(TqzUserPermissionsType::AllowDocAssembly));
+        // An argument right is added to what /P grants.
+        EXPECT_TRUE(doc->GetPermissions({TqzUserPermissionsType::AllowPrint}).Contains(TqzUserPermissionsType::AllowPrint));
+    }
+    {
+        auto doc = Load(Bytes("rc4-128.pdf"), "user");
+        EXPECT_EQ(doc->GetEncryptSettings()->Level(), TqzPDFEncryptionLevel::elRC4_128Bit);
+        const auto rights = doc->GetPermissions({});
+        EXPECT_TRUE(rights.Contains(TqzUserPermissionsType::AllowPrint));
+        EXPECT_FALSE(rights.Contains(TqzUserPermissionsType::AllowHighResPrint));
+        EXPECT_TRUE(rights.Contains(TqzUserPermissionsType::AllowDocAssembly));
+    }
+    {
+        auto doc = Load(Bytes("rc4-128.pdf"), "owner");
+        EXPECT_TRUE(doc->GetIsOwner());
+        EXPECT_EQ(doc->GetPassword(), "owner");
+    }
+    {
+        auto doc = Load(Bytes("aes-128.pdf"));
+        EXPECT_EQ(doc->GetEncryptSettings()->Level(), TqzPDFEncryptionLevel::elAES_128Bit);
+        EXPECT_EQ(doc->GetEncryptSettings()->Algorithm(), filters::TqzCryptAlgorithm::cryptAES);
+        // Strings and streams read decrypted.
+        ASSERT_NE(doc->GetDocRoot(), nullptr);
+        EXPECT_TRUE(doc->GetObject(3)->IsDict());
+    }
+}
+
+TEST_F(EncryptedBaseDocTest, WrongPasswordIsInvalidPassword) {
+    QZ_REQUIRE_TOOLS("qpdf");
+    try {
+        Load(Bytes("rc4-128.pdf"), "wrong");
+        FAIL() << "no exception";
+    } catch (const core::ExInvalidPassword& e) {
+        EXPECT_STREQ(e.what(), "Invalid password");
+    }
+}
+
+}  // namespace
+}  // namespace qz::document
