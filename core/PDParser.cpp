@@ -244,7 +244,8 @@ std::unique_ptr<TqzPDBaseObject> TqzPDParser::MakeSubStream(std::unique_ptr<TqzP
     // has none, and its positions are not theirs.
     auto* base = raw->GetBaseStream() == raw ? dynamic_cast<TqzBaseStream*>(raw) : nullptr;
     TqzStreamPtr window = base ? base->MakeSubStream(start, length, true) : nullptr;
-    if (window && FDecryptStreams && FParentDoc && FParentDoc->GetIsEncrypted()) {
+    if (window && FDecryptStreams && FParentDoc && FParentDoc->GetIsEncrypted() &&
+        (!dict || FParentDoc->IsStreamEncrypted(*dict))) {
         window = FParentDoc->MakeDecryptStream(std::move(window), objNum, genNum);
     }
     const auto& getFilter = FilterHooks().GetFilter;

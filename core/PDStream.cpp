@@ -287,7 +287,7 @@ void TqzPDStream::PrepareData(TqzSaveContext& /*context*/, TqzSaveFrame& frame) 
         if (encrypts && !frame.RawSource) {
             const uint32_t number = IsDirect() ? FValidObjectNumber : FObjNumber;
             const uint32_t generation = IsDirect() ? 0 : FGenNumber;
-            frame.Data = doc->EncryptForOutput(frame.Data, number, generation);
+            frame.Data = doc->EncryptStreamForOutput(frame.Data, FDict.get(), number, generation);
         }
         SetIsChanged(true);
     }

@@ -56,6 +56,16 @@ class TqzParentDocument {
         throw ExUnsupportedFeature(kNoDecryption);
     }
 
+    // Whether the data of a stream with this dictionary is encrypted in the
+    // file (cross-reference streams never are; metadata may be left plain).
+    virtual bool IsStreamEncrypted(const TqzPDDictionary& /*streamDict*/) { return true; }
+    // Stream data encrypted for the output; streams and strings may use
+    // different methods, and some streams stay plain.
+    virtual std::string EncryptStreamForOutput(const std::string& bytes, const TqzPDDictionary* /*streamDict*/,
+                                               uint32_t objNumber, uint32_t genNumber) {
+        return EncryptForOutput(bytes, objNumber, genNumber);
+    }
+
     // The output is encrypted: loaded encrypted, or enabled user settings.
     bool EncryptsOutput() {
         return GetIsEncrypted() || (HasUserEncryptionSettings() && IsUserEncryptionEnabled());

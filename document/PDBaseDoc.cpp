@@ -474,6 +474,19 @@ std::string TqzPDBaseDoc::EncryptForOutput(const std::string& bytes, uint32_t ob
     return bytes;
 }
 
+bool TqzPDBaseDoc::IsStreamEncrypted(const core::TqzPDDictionary& streamDict) {
+    return FSecurity == nullptr || FSecurity->IsStreamEncrypted(streamDict);
+}
+
+std::string TqzPDBaseDoc::EncryptStreamForOutput(const std::string& bytes, const core::TqzPDDictionary* streamDict,
+                                                 uint32_t objNumber, uint32_t genNumber) {
+    filters::DocumentSecurity* security = FOutputSecurity != nullptr ? FOutputSecurity.get()
+                                          : (FIsEncrypted ? FSecurity.get() : nullptr);
+    if (security == nullptr) return bytes;
+    if (streamDict != nullptr && !security->IsStreamEncrypted(*streamDict)) return bytes;
+    return security->EncryptStreamData(bytes, objNumber, genNumber);
+}
+
 std::string TqzPDBaseDoc::DecryptString(const std::string& bytes, uint32_t objNumber, uint32_t genNumber) {
     // The encryption dictionary itself is never encrypted.
     if (FSecurity == nullptr || (FEncryptNum != 0 && objNumber == FEncryptNum)) return bytes;

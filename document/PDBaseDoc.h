@@ -142,6 +142,9 @@ public:
     // decrypted with the key the password gave.
     std::string DecryptString(const std::string& bytes, uint32_t objNumber, uint32_t genNumber) override;
     core::TqzStreamPtr MakeDecryptStream(core::TqzStreamPtr raw, uint32_t objNumber, uint32_t genNumber) override;
+    bool IsStreamEncrypted(const core::TqzPDDictionary& streamDict) override;
+    std::string EncryptStreamForOutput(const std::string& bytes, const core::TqzPDDictionary* streamDict,
+                                       uint32_t objNumber, uint32_t genNumber) override;
     core::TqzPDDictionary* GetEncryptionDict() override;
 
     // ---- signing ----

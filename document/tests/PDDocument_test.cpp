@@ -123,6 +123,31 @@ TEST_F(RoundTripTest, EncryptedInputKeepsItsEncryption) {
     EXPECT_TRUE(asOwner.GetIsOwner());
 }
 
+TEST_F(RoundTripTest, CleartextMetadataStaysPlainWhileTheRestIsEncrypted) {
+    QZ_REQUIRE_TOOLS("qpdf");
+    const std::string xmp = "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">plain-metadata</x:xmpmeta>";
+    PdfBuilder builder = MinimalDocument(1, "META");
+    const int32_t meta = builder.AddStream("<< /Type /Metadata /Subtype /XML >>", xmp);
+    builder.Set(1, "<< /Type /Catalog /Pages 2 0 R /Metadata " + std::to_string(meta) + " 0 R >>");
+    Fixture("builder-table.pdf");  // makes the fixture folder
+    const auto plain = dir_->Write("meta-plain.pdf", builder.Write());
+    const auto encrypted = Output("meta-encrypted.pdf");
+    qz::testing::QpdfTransform(plain, encrypted,
+                               {"--encrypt", "", "owner", "128", "--use-aes=y", "--cleartext-metadata", "--"});
+    const auto output = Output("meta-saved.pdf");
+    {
+        TqzPDDocument doc;
+        doc.LoadDocument(encrypted);
+        doc.SaveDocument(output, FullSave());
+    }
+    EXPECT_TRUE(qz::testing::QpdfCheckPasses(output));
+    // Read plainly by us and by any reader that does not decrypt metadata.
+    EXPECT_NE(qz::platform::ReadFileBytes(output).find("plain-metadata"), std::string::npos);
+    const auto decrypted = Output("meta-decrypted.pdf");
+    qz::testing::QpdfTransform(output, decrypted, {"--decrypt", "--object-streams=disable"});
+    EXPECT_NE(qz::testing::PdfToText(decrypted).find("META-1"), std::string::npos);
+}
+
 TEST_F(RoundTripTest, AuthorizedSaveIsEncryptedWithTheNewSettings) {
     QZ_REQUIRE_TOOLS("gs", "qpdf", "pdftoppm");
     const auto input = Fixture("gs-text.pdf");
