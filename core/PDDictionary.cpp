@@ -225,10 +225,10 @@ TqzSaveStep TqzPDDictionary::SaveStep(TqzSaveContext& context, TqzSaveFrame& fra
                 frame.RememberedNumber = FObjNumber;
                 FIsWritten = true;
                 if (context.OnlyChanged() && IsDict("Page")) {
-                    // A page keeps its number in an incremental save; the entry
-                    // stands provisionally until the page is written.
+                    // A page keeps its number and generation in an incremental
+                    // save, so references to it elsewhere in the file still
+                    // hold; the entry stands provisionally until it is written.
                     context.RecordEntry(FObjNumber, FGenNumber, TqzPDXRefEntrytype::xeCompressed);
-                    FGenNumber = 0;
                     frame.TookNumber = false;
                 } else {
                     FObjNumber = context.TakeNewNumber();

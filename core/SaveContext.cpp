@@ -120,7 +120,8 @@ void WriteReference(TqzSaveContext& context, const TqzPDIndirectRef& ref, TqzPar
     if (doc && doc->IsObjectWritten(number)) {
         const TqzPDBaseObject* target = doc->GetObject(number);
         if (target && !target->IsDirect()) {
-            context.Write(IntegerToString(target->GetObjNumber()) + " 0 R");
+            context.Write(IntegerToString(target->GetObjNumber()) + " " +
+                          IntegerToString(target->GetGenNumber()) + " R");
             return;
         }
     }
@@ -128,7 +129,8 @@ void WriteReference(TqzSaveContext& context, const TqzPDIndirectRef& ref, TqzPar
         context.Write("null");
         return;
     }
-    context.Write(IntegerToString(number) + " 0 R");
+    // An object left as it stands in the file keeps its generation too.
+    context.Write(IntegerToString(number) + " " + IntegerToString(ref.GetGenNumber()) + " R");
 }
 
 void WriteEncryptedString(TqzSaveContext& context, TqzPDString& string, const TqzPDBaseObject& container,

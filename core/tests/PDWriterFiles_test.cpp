@@ -200,6 +200,32 @@ TEST_F(WriterFilesTest, IncrementalUpdateKeepsTheFileAndShowsTheChange) {
     }
 }
 
+TEST_F(WriterFilesTest, IncrementalUpdateKeepsAPageGeneration) {
+    // Objects the update leaves alone still refer to "4 2 R": the rewritten
+    // page must stand under that generation.
+    QZ_REQUIRE_TOOLS("qpdf", "pdfinfo");
+    TempDir dir;
+    PdfBuilder builder = qz::testing::MinimalDocument(1, "GEN");
+    builder.Set(2, "<< /Type /Pages /Kids [4 2 R] /Count 1 >>");
+    builder.Set(4,
+                "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 300] /Resources << /Font << /F1 3 0 R >> >> "
+                "/Contents 5 0 R >>",
+                2);
+    const std::string input = builder.Write();
+    LoadedDocument doc(Input(input));
+    TqzPDDictionary* page = PageDict(doc, 0);
+    ASSERT_NE(page, nullptr);
+    page->SetKeyValue("Rotate", std::make_unique<TqzPDInteger>(90));
+    doc.SetIncremental();
+    const std::string output = Save(doc);
+    ASSERT_EQ(output.substr(0, input.size()), input);
+    EXPECT_NE(output.find("4 2 obj", input.size()), std::string::npos);
+    const auto out = dir.Write("gen.pdf", output);
+    EXPECT_TRUE(QpdfCheckPasses(out));
+    const auto info = qz::testing::RunProgram({"pdfinfo", "-f", "1", "-l", "1", out.string()});
+    EXPECT_TRUE(std::regex_search(info.out, std::regex(R"(Page\s+1 rot:\s+90\n)"))) << info.out;
+}
+
 TEST_F(WriterFilesTest, IncrementalUpdateWithNothingChanged) {
     QZ_REQUIRE_TOOLS("qpdf");
     TempDir dir;
