@@ -395,6 +395,9 @@ void TqzPDBaseDoc::PrepareSave() {
     FOutputSecurity.reset();
     FOutputEncrypt = nullptr;
     if (!FNewUserSettings || FUserEncryptionSettings == nullptr || !FUserEncryptionSettings->Enabled()) return;
+    // The objects an update leaves alone keep the file's key: new settings
+    // would make them unreadable under the update's dictionary.
+    if (FSaveOptions.Incremental && FIsEncrypted) throw core::ExUnsupportedFeature(kIncrementalReencryption);
     std::string creationDate;
     if (core::TqzPDDictionary* info = GetDocInfo()) {
         const core::TqzPDBaseObject* date = info->LookUp("CreationDate");

@@ -49,6 +49,8 @@ inline constexpr const char* kBaseDocProducer = "Veltrano Brevanto v 4.0";
 
 class TqzPDBaseDoc : public core::TqzObject, public core::TqzWriterDocument {
 public:
+    static constexpr const char* kIncrementalReencryption =
+        "An incremental update cannot change the encryption of an encrypted file";
     TqzPDBaseDoc();
     ~TqzPDBaseDoc() override;
     TqzPDBaseDoc(const TqzPDBaseDoc&) = delete;

@@ -172,6 +172,27 @@ TEST_F(RoundTripTest, AuthorizedSaveIsEncryptedWithTheNewSettings) {
     EXPECT_FALSE(saved.GetIsOwner());
 }
 
+TEST_F(RoundTripTest, AnUpdateCannotReencryptAnEncryptedFile) {
+    QZ_REQUIRE_TOOLS("gs", "qpdf");
+    const auto input = Fixture("rc4-empty-user.pdf");
+    const auto output = Output("saved-reencrypted-update.pdf");
+    TqzPDDocument doc;
+    doc.LoadDocument(input);
+    TqzPDPermissions wanted;
+    wanted.Enable = true;
+    wanted.Level = filters::TqzPDFEncryptionLevel::elAES_128Bit;
+    wanted.OwnerPassword = "other";
+    doc.Authorize(wanted, "");
+    TqzPDSaveFlags update;
+    update.Incremental = true;
+    try {
+        doc.SaveDocument(output, update);
+        FAIL() << "no exception";
+    } catch (const core::ExUnsupportedFeature& e) {
+        EXPECT_STREQ(e.what(), TqzPDBaseDoc::kIncrementalReencryption);
+    }
+}
+
 class DocumentTest : public ::testing::Test {
 protected:
     TempDir dir_{"qz-document"};
