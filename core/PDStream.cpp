@@ -244,8 +244,18 @@ void TqzPDStream::Encode(TqzSaveFrame& frame, bool encrypts) {
         if (source) TakeStored(frame, *source, encrypts);
         return;
     }
-    ResetStream(*FStream);
-    std::string decoded = ReadAllBounded(*FStream);
+    std::string decoded;
+    try {
+        ResetStream(*FStream);
+        decoded = ReadAllBounded(*FStream);
+    } catch (const ExLimitExceeded&) {
+        // Too large to decode here: the stored encoding under its own /Filter
+        // is still a faithful copy.
+        TqzStreamPtr source = StoredEncodingStream(FStream);
+        if (!source) throw;
+        TakeStored(frame, *source, encrypts);
+        return;
+    }
     const TqzPDBaseObject* type = FDict ? FDict->LookUp("Type") : nullptr;
     if (IsAnyName(type, {"Metadata"})) {
         // Metadata is written decoded, so it must not claim a filter.

@@ -206,6 +206,16 @@ TEST(PDStream, DecodableChainIsDecodedAndRecompressed) {
     EXPECT_EQ(SaveText(*stream), "<</Filter /FlateDecode /Length 7 >>\r\nstream\r\nZ(ABC!)\r\nendstream");
 }
 
+TEST(PDStream, DataTooLargeToDecodeKeepsItsStoredEncoding) {
+    FakeDocument doc;
+    FakeFlate flate;
+    auto bomb = std::make_shared<FakeFilter>(Memory("tiny"), TqzStreamType::stLZW,
+                                             [](auto&) -> std::string { throw ExLimitExceeded("too large"); });
+    auto stream = ReadStream(doc, bomb, kDirectObject, [](auto& d) { d.Add("Filter", Name("LZWDecode")); });
+    stream->GetDict()->SetIsChanged(true);
+    EXPECT_EQ(SaveText(*stream), "<</Filter /LZWDecode /Length 4 >>\r\nstream\r\ntiny\r\nendstream");
+}
+
 TEST(PDStream, MetadataIsWrittenDecodedWithoutItsFilter) {
     FakeDocument doc;
     FakeFlate flate;
