@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "app/UnavailableMergeRunner.h"
+#include "app/ComponentMergeRunner.h"
 #include "app/WindowDialogs.h"
 #include "app/frm_merge.h"
 
@@ -11,8 +11,8 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Costurix"));
     QApplication::setApplicationVersion(QStringLiteral(QZ_APP_VERSION));
 
-    // The runner that does the PDF work; swap in the component's runner here.
-    qz::app::UnavailableMergeRunner runner;
+    // The runner that does the PDF work through the document component.
+    qz::app::ComponentMergeRunner runner;
     qz::app::QtWindowDialogs dialogs;
     qz::app::Tfrm_merge frm_merge(runner, dialogs);
     frm_merge.show();

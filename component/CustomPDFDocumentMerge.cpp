@@ -1,0 +1,164 @@
+// Merging documents in the document component.
+
+#include <exception>
+#include <limits>
+
+#include "component/ComponentExceptions.h"
+#include "component/CustomPDFDocument.h"
+#include "core/PDBaseExceptions.h"
+#include "document/PDModelException.h"
+
+namespace qz::component {
+
+namespace {
+
+// A list longer than a page number can count is refused before anything is
+// loaded; progress and page positions are 32-bit.
+constexpr size_t kMaxMergeListSize = static_cast<size_t>(std::numeric_limits<int32_t>::max());
+
+std::string FileNamePart(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+
+std::string EntryName(size_t index) { return "list entry " + std::to_string(index + 1); }
+
+}  // namespace
+
+void TqzCustomPDFDocument::RequireOtherComponent(const TqzCustomPDFDocument& other) const {
+    if (&other == this) throw platform::Exception("A component cannot be merged into itself");
+    other.RequireDocument("Merging a component");
+}
+
+template <class Step>
+void TqzCustomPDFDocument::MergeSource(const std::string& source, Step&& step) {
+    try {
+        step();
+    } catch (const EMergeError&) {
+        throw;
+    } catch (const std::exception& e) {
+        std::throw_with_nested(EMergeError(source, e.what()));
+    }
+}
+
+TqzCustomPDFDocument& TqzCustomPDFDocument::NewMergeSource() {
+    // Kept whatever happens next: pages inserted before a failure share its
+    // stream data.
+    auto source = std::make_unique<TqzCustomPDFDocument>();
+    source->OnPassword = OnPassword;
+    FMergeObjectList.push_back(std::move(source));
+    return *FMergeObjectList.back();
+}
+
+void TqzCustomPDFDocument::TakeOverModel(TqzCustomPDFDocument& other, bool shared) {
+    FPDDoc = other.FPDDoc;
+    FStream = other.FStream;
+    FSharedDocumentObj = shared;
+    if (!shared) {
+        // A temporary component gives its model up: this component owns it.
+        other.FPDDoc.reset();
+        other.FStream.reset();
+        other.FIsLoaded = false;
+    }
+    FHash = 0;
+    FIsLoaded = true;
+}
+
+void TqzCustomPDFDocument::MergeDocs(const std::vector<std::string>& docList) {
+    if (FMergeOptions.Contains(TqzMergeOptionsType::moIncludeOutlines))
+        throw document::ExNotSupportedYet("Merging outlines (moIncludeOutlines)");
+    if (docList.empty()) return;
+    if (docList.size() > kMaxMergeListSize) throw core::ExLimitExceeded("Too many documents to merge");
+    const auto count = static_cast<int32_t>(docList.size());
+
+    Model();
+    int32_t first = 0;
+    if (!FIsLoaded || !HasUsableDocument()) {
+        MergeSource(docList[0], [&] {
+            // A handler that gave up leaves nothing to merge into.
+            if (!LoadFromFile(docList[0], "")) throw document::ExPasswordRequired();
+        });
+        first = 1;
+    }
+    Status(FormatStatus(kStatusMergingFile, FileNamePart(docList[0])));
+    Progress(TqzOperation::opMerge, 1, count);
+
+    for (int32_t i = first; i < count; ++i) {
+        const std::string& path = docList[static_cast<size_t>(i)];
+        Status(FormatStatus(kStatusMergingFile, FileNamePart(path)));
+        TqzCustomPDFDocument& source = NewMergeSource();
+        MergeSource(path, [&] {
+            if (!source.LoadFromFile(path, "")) throw document::ExPasswordRequired();
+            const int32_t pagesBefore = GetPageCount();
+            FPDDoc->InsertPages(pagesBefore, *source.FPDDoc, 1, source.GetPageCount(),
+                                document::TqzPageInsertFlages::InsertAll);
+        });
+        Progress(TqzOperation::opMerge, i + 1, count);
+    }
+    Status(FormatStatus(kStatusDocumentsMerged, std::to_string(count)));
+}
+
+void TqzCustomPDFDocument::MergeDocs(const std::vector<TqzMergeEntry>& docList) {
+    if (FMergeOptions.Contains(TqzMergeOptionsType::moIncludeOutlines))
+        throw document::ExNotSupportedYet("Merging outlines (moIncludeOutlines)");
+    if (docList.empty()) return;
+    if (docList.size() > kMaxMergeListSize) throw core::ExLimitExceeded("Too many documents to merge");
+    const auto count = static_cast<int32_t>(docList.size());
+
+    Model();
+    size_t taken = 1;
+    if (!FIsLoaded || !HasUsableDocument()) {
+        const size_t last = docList.size() - 1;
+        const TqzMergeEntry& entry = docList[last];
+        if (auto* stream = std::get_if<platform::Stream*>(&entry); stream != nullptr && *stream != nullptr) {
+            MergeSource(EntryName(last), [&] { LoadFromStream(**stream, ""); });
+            taken = 2;
+        } else if (auto* other = std::get_if<TqzCustomPDFDocument*>(&entry); other != nullptr && *other != nullptr) {
+            MergeSource(EntryName(last), [&] {
+                RequireOtherComponent(**other);
+                Reset();
+                TakeOverModel(**other, true);
+            });
+            taken = 2;
+        }
+    }
+    Status(FormatStatus(kStatusMergingFile, ""));
+    Progress(TqzOperation::opMerge, 1, count);
+
+    for (size_t index = docList.size() - taken + 1; index-- > 0;) {
+        const TqzMergeEntry& entry = docList[index];
+        Status(FormatStatus(kStatusMergingFile, ""));
+        bool inserted = false;
+        MergeSource(EntryName(index), [&] {
+            if (auto* other = std::get_if<TqzCustomPDFDocument*>(&entry); other != nullptr && *other != nullptr) {
+                RequireOtherComponent(**other);
+                if (FIsLoaded && HasUsableDocument()) {
+                    FPDDoc->InsertPages(0, *(*other)->FPDDoc, 1, (*other)->GetPageCount(),
+                                        document::TqzPageInsertFlages::InsertAll);
+                } else {
+                    Reset();
+                    TakeOverModel(**other, true);
+                }
+                return;
+            }
+            auto* stream = std::get_if<platform::Stream*>(&entry);
+            if (stream == nullptr || *stream == nullptr) return;
+            // Held here until it is known whether its model becomes this
+            // component's own (then it is dropped, empty) or is read from.
+            auto source = std::make_unique<TqzCustomPDFDocument>();
+            source->OnPassword = OnPassword;
+            // A source whose password handler gave up is skipped.
+            if (!source->LoadFromStream(**stream, "")) return;
+            if (!FIsLoaded || !HasUsableDocument()) {
+                Reset();
+                TakeOverModel(*source, false);
+                return;
+            }
+            TqzCustomPDFDocument& kept = *source;
+            FMergeObjectList.push_back(std::move(source));
+            FPDDoc->InsertPages(0, *kept.FPDDoc, 1, kept.GetPageCount(), document::TqzPageInsertFlages::InsertAll);
+            inserted = true;
+        });
+        if (inserted) Progress(TqzOperation::opMerge, static_cast<int32_t>(index) + 1, count);
+    }
+    Status(FormatStatus(kStatusDocumentsMerged, std::to_string(count)));
+}
+
+}  // namespace qz::component

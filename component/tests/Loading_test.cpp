@@ -1,0 +1,225 @@
+#include <gtest/gtest.h>
+
+#include "component/ComponentExceptions.h"
+#include "component/PDFDocument.h"
+#include "component/tests/ComponentTestSupport.h"
+#include "core/Conversions.h"
+#include "document/PDModelException.h"
+
+namespace qz::component {
+namespace {
+
+using filters::TqzUserPermissions;
+using filters::TqzUserPermissionsType;
+
+class LoadingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        a_ = WriteMarkedPdf(dir_, "a.pdf", 1, "A");
+        b_ = WriteMarkedPdf(dir_, "b.pdf", 2, "B");
+    }
+    testing::TempDir dir_{"qz-component"};
+    fs::path a_, b_;
+};
+
+TEST_F(LoadingTest, NewComponentDefaults) {
+    TqzPDFDocument component;
+    EXPECT_FALSE(component.GetIsLoaded());
+    EXPECT_EQ(component.GetFileSize(), 0);
+    EXPECT_EQ(component.GetMeasurementUnit(), TqzMeasurementUnit::muPixels);
+    EXPECT_EQ(component.GetVersion(), "5.0.0.625");
+    EXPECT_FALSE(component.GetEncryption().Enabled());
+    EXPECT_EQ(component.GetEncryption().Level(), filters::published::TqzPDFEncryptionLevel::el40bit);
+    EXPECT_EQ(component.GetDocumentHash(), 0u);
+    EXPECT_EQ(component.GetPageCount(), 0);
+    EXPECT_EQ(component.GetEMailInfo().Port, 25);
+    // No model is made to answer these.
+    EXPECT_EQ(component.GetCMapPath(), "./CMAPS/");
+    EXPECT_EQ(component.GetPDDocument(), nullptr);
+}
+
+TEST_F(LoadingTest, LoadRaisesEventsAndMessagesAndHashesTheFile) {
+    TqzPDFDocument component;
+    RecordingControl control;
+    component.RegisterLinkedControl(&control);
+    int begin = 0, end = 0;
+    component.OnBeginRead = [&](TqzCustomPDFDocument*) { ++begin; };
+    component.OnEndRead = [&](TqzCustomPDFDocument*) { ++end; };
+    ASSERT_TRUE(component.LoadFromFile(b_, ""));
+    EXPECT_EQ(begin, 1);
+    EXPECT_EQ(end, 1);
+    EXPECT_EQ(control.messages, std::vector<uint32_t>{kDocumentLoadedMessage});
+    EXPECT_EQ(component.GetPageCount(), 2);
+    EXPECT_EQ(component.GetFileName(), b_.string());
+    EXPECT_EQ(component.GetWorkFileName(), b_.string());
+    EXPECT_EQ(component.GetFileSize(), static_cast<int64_t>(fs::file_size(b_)));
+    EXPECT_FALSE(component.GetIsEncrypted());
+    platform::MemoryStream bytes(platform::ReadFileBytes(b_));
+    EXPECT_EQ(component.GetDocumentHash(), core::GetHash(bytes, 0x9747B28C));
+    component.UnRegisterLinkedControl(&control);
+    EXPECT_THROW(component.UnRegisterLinkedControl(&control), EListError);
+}
+
+TEST_F(LoadingTest, MissingFileRaisesFileNotFoundAndLeavesTheLoadedDocument) {
+    TqzPDFDocument component;
+    ASSERT_TRUE(component.LoadFromFile(b_, ""));
+    try {
+        component.LoadFromFile(dir_.File("nothing.pdf"), "");
+        FAIL() << "no exception";
+    } catch (const EFileNotFound& e) {
+        EXPECT_STREQ(e.what(), "File Not Found");
+    }
+    EXPECT_THROW(component.SetFileName(dir_.File("nothing.pdf").string()), EFileNotFound);
+    EXPECT_TRUE(component.GetIsLoaded());
+    EXPECT_EQ(component.GetPageCount(), 2);
+    EXPECT_EQ(component.GetFileName(), b_.string());
+}
+
+TEST_F(LoadingTest, EveryLoadStartsFromNothing) {
+    QZ_REQUIRE_TOOLS("pdftotext", "pdfinfo");
+    // Loaded from a file, saved (unloaded, model kept), then loaded from a
+    // stream: the stream is what is read, not the earlier file.
+    TqzPDFDocument component;
+    ASSERT_TRUE(component.LoadFromFile(a_, ""));
+    component.SaveToFile(dir_.File("saved.pdf"), false, false);
+    platform::MemoryStream other(platform::ReadFileBytes(b_));
+    ASSERT_TRUE(component.LoadFromStream(other, ""));
+    EXPECT_EQ(component.GetPageCount(), 2);
+    EXPECT_TRUE(component.GetFileName().empty());
+    const fs::path out = dir_.File("out.pdf");
+    component.SaveToFile(out, false, false);
+    EXPECT_EQ(PageMarkers(out), Markers("B", 2));
+}
+
+TEST_F(LoadingTest, LoadFromStreamCopiesTheCallersStream) {
+    QZ_REQUIRE_TOOLS("pdftotext", "pdfinfo");
+    TqzPDFDocument component;
+    {
+        auto caller = std::make_unique<platform::MemoryStream>(platform::ReadFileBytes(b_));
+        caller->SetPosition(40);  // copied from its start whatever its position
+        ASSERT_TRUE(component.LoadFromStream(*caller, ""));
+        caller->Clear();
+    }
+    const fs::path out = dir_.File("out.pdf");
+    component.SaveToFile(out, false, false);
+    EXPECT_EQ(PageMarkers(out), Markers("B", 2));
+}
+
+TEST_F(LoadingTest, EmptyUserPasswordFilesLoadAndMergeWithoutAHandler) {
+    QZ_REQUIRE_TOOLS("qpdf", "pdftotext", "pdfinfo");
+    const struct {
+        testing::QpdfEncryption level;
+        const char* name;
+        uint8_t rights;  // qpdf grants all; 40-bit files know only the first four
+    } levels[] = {{testing::QpdfEncryption::Rc4_40, "rc4-40.pdf", 0x0F},
+                  {testing::QpdfEncryption::Rc4_128, "rc4-128.pdf", 0xFF},
+                  {testing::QpdfEncryption::Aes128, "aes-128.pdf", 0xFF}};
+    for (const auto& l : levels) {
+        SCOPED_TRACE(l.name);
+        const fs::path encrypted = Encrypted(dir_, b_, l.name, l.level);
+        TqzPDFDocument component;
+        ASSERT_TRUE(component.LoadFromFile(encrypted, ""));
+        EXPECT_TRUE(component.GetIsEncrypted());
+        EXPECT_TRUE(component.GetEncryption().Enabled());
+        EXPECT_EQ(component.GetEncryption().UserPermissions().ToByte(), l.rights);
+        EXPECT_EQ(component.GetPageCount(), 2);
+
+        TqzPDFDocument merger;
+        merger.MergeDocs(Paths({a_, encrypted}));
+        const fs::path out = dir_.File(std::string("merged-") + l.name);
+        merger.SaveToFile(out, false, false);
+        EXPECT_TRUE(testing::QpdfCheckPasses(out));
+        EXPECT_EQ(PageMarkers(out), Concat({Markers("A", 1), Markers("B", 2)}));
+    }
+}
+
+TEST_F(LoadingTest, PermissionsOfAFileAreAddedToTheSettings) {
+    QZ_REQUIRE_TOOLS("qpdf");
+    const fs::path restricted = dir_.File("restricted.pdf");
+    // At 40 bits qpdf's restrictions are --print, --modify, --extract, --annotate.
+    testing::QpdfTransform(b_, restricted,
+                           testing::QpdfEncryptArgs("", "owner", testing::QpdfEncryption::Rc4_40,
+                                                    {"--print=n", "--modify=n"}));
+    TqzPDFDocument component;
+    ASSERT_TRUE(component.LoadFromFile(restricted, ""));
+    const TqzUserPermissions rights = component.GetEncryption().UserPermissions();
+    EXPECT_FALSE(rights.Contains(TqzUserPermissionsType::AllowPrint));
+    EXPECT_FALSE(rights.Contains(TqzUserPermissionsType::AllowModify));
+    EXPECT_TRUE(rights.Contains(TqzUserPermissionsType::AllowCopy));
+    const document::TqzPDPermissions record = component.GetPermissions();
+    EXPECT_TRUE(record.Enable);
+    EXPECT_TRUE(record.CopyText);
+    EXPECT_FALSE(record.Print);
+    EXPECT_EQ(record.Level, filters::TqzPDFEncryptionLevel::elRC4_40Bit);
+
+    // Bits are only added; a plain file turns encryption off but keeps them.
+    ASSERT_TRUE(component.LoadFromFile(a_, ""));
+    EXPECT_FALSE(component.GetEncryption().Enabled());
+    EXPECT_EQ(component.GetEncryption().UserPermissions(), rights);
+    // Reset keeps the settings for the next save.
+    component.Reset();
+    EXPECT_EQ(component.GetEncryption().UserPermissions(), rights);
+}
+
+TEST_F(LoadingTest, PasswordHandlerIsAskedUntilItsAnswerOpensTheFile) {
+    QZ_REQUIRE_TOOLS("qpdf");
+    const fs::path locked = Encrypted(dir_, b_, "locked.pdf", testing::QpdfEncryption::Aes128, "secret");
+    TqzPDFDocument component;
+    std::vector<int32_t> tries;
+    std::vector<std::string> offered;
+    int begin = 0, end = 0;
+    component.OnBeginRead = [&](TqzCustomPDFDocument*) { ++begin; };
+    component.OnEndRead = [&](TqzCustomPDFDocument*) { ++end; };
+    component.OnPassword = [&](TqzCustomPDFDocument*, std::string& password, bool&, int32_t tryCount) {
+        offered.push_back(password);
+        tries.push_back(tryCount);
+        password = tryCount == 0 ? "wrong" : "secret";
+    };
+    EXPECT_TRUE(component.LoadFromFile(locked, "also wrong"));
+    EXPECT_EQ(tries, (std::vector<int32_t>{0, 1}));
+    // The first prompt starts empty: the load's own argument is not shown.
+    EXPECT_EQ(offered, (std::vector<std::string>{"", "wrong"}));
+    EXPECT_EQ(begin, 3);
+    EXPECT_EQ(end, 1);
+    EXPECT_EQ(component.GetPageCount(), 2);
+}
+
+TEST_F(LoadingTest, PasswordHandlerThatGivesUpLeavesTheComponentUnloadedAndUsable) {
+    QZ_REQUIRE_TOOLS("qpdf");
+    const fs::path locked = Encrypted(dir_, b_, "locked.pdf", testing::QpdfEncryption::Rc4_128, "secret");
+    TqzPDFDocument component;
+    int asked = 0;
+    component.OnPassword = [&](TqzCustomPDFDocument*, std::string&, bool& continueLoading, int32_t) {
+        ++asked;
+        continueLoading = false;
+    };
+    EXPECT_FALSE(component.LoadFromFile(locked, ""));
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(component.GetIsLoaded());
+    EXPECT_EQ(component.GetPageCount(), 0);
+    EXPECT_THROW(component.SaveToFile(dir_.File("out.pdf"), false, false), ENoDocumentError);
+    EXPECT_FALSE(fs::exists(dir_.File("out.pdf")));
+    // A merge that meets the given-up file ends naming it.
+    EXPECT_THROW(component.MergeDocs(Paths({locked, a_})), EMergeError);
+    // The continue flag is set again for the next load.
+    component.OnPassword = [&](TqzCustomPDFDocument*, std::string& password, bool&, int32_t) { password = "secret"; };
+    EXPECT_TRUE(component.LoadFromFile(locked, ""));
+    EXPECT_EQ(component.GetPageCount(), 2);
+}
+
+TEST_F(LoadingTest, RefusedPasswordWithoutAHandlerRaisesAndLoadsNothing) {
+    QZ_REQUIRE_TOOLS("qpdf");
+    const fs::path locked = Encrypted(dir_, b_, "locked.pdf", testing::QpdfEncryption::Rc4_40, "secret");
+    TqzPDFDocument component;
+    ASSERT_TRUE(component.LoadFromFile(a_, ""));
+    EXPECT_THROW(component.LoadFromFile(locked, ""), document::ExPasswordRequired);
+    EXPECT_FALSE(component.GetIsLoaded());
+    EXPECT_EQ(component.GetPageCount(), 0);
+    EXPECT_THROW(component.SaveToFile(dir_.File("out.pdf"), false, false), ENoDocumentError);
+    EXPECT_FALSE(fs::exists(dir_.File("out.pdf")));
+    EXPECT_TRUE(component.LoadFromFile(locked, "secret"));
+    EXPECT_EQ(component.GetPageCount(), 2);
+}
+
+}  // namespace
+}  // namespace qz::component
