@@ -62,7 +62,16 @@ void TqzPDString::Assign(const TqzPDBaseObject& source) {
 void TqzPDString::WriteText(TqzSaveContext& context) {
     if (FIsHex) {
         context.Write("<");
-        context.Write(FValue);
+        if (IsHex(FValue)) {
+            context.Write(FValue);
+        } else {
+            // Damaged input can leave other bytes between the brackets; readers
+            // skip them, and writing them back would make the output invalid.
+            std::string digits;
+            for (char c : FValue)
+                if (IsHex(std::string_view(&c, 1))) digits.push_back(c);
+            context.Write(digits);
+        }
         context.Write(">");
     } else {
         context.Write("(");

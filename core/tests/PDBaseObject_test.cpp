@@ -42,6 +42,7 @@ TEST(PDBaseObject, ScalarsWriteTheirTextForms) {
         {std::make_unique<TqzPDString>("a(b)c\\d\r", false), "(a\\(b\\)c\\\\d\\r)"},
         {std::make_unique<TqzPDString>("\b\t\n\f\x01(", false), "(\\b\\t\\n\\f\x01\\()"},
         {std::make_unique<TqzPDString>("ab12", true), "<ab12>"},
+        {std::make_unique<TqzPDString>("ab/<c", true), "<abc>"},  // damaged input
         {std::make_unique<TqzPDString>("", false), "()"},
         {std::make_unique<TqzPDCommand>("obj"), ""},
         {std::make_unique<TqzPDEOF>(), ""},
