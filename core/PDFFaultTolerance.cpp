@@ -1,6 +1,7 @@
 #include "core/PDFFaultTolerance.h"
 
 #include <algorithm>
+#include <string_view>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -57,10 +58,15 @@ void TqzPDFFaultTolerance::ReConstructXRefTable(TqzStream& stream, TqzPDXRef& xr
     // Stream data is passed over by /Length when it is given directly, else
     // by searching "endstream": the offsets an indirect /Length would be
     // fetched through are the ones being repaired.
-    TqzPDParser parser(&xref, std::make_unique<TqzPDLexer>(stream), true);
-    parser.SetDecryptStreams(false);
-    parser.SetResolveLength(false);
-    parser.SetStopAtObjects(true);
+    auto startParser = [&stream, &xref](int64_t start) {
+        auto parser =
+            std::make_unique<TqzPDParser>(&xref, std::make_unique<TqzPDLexer>(stream), true, start);
+        parser->SetDecryptStreams(false);
+        parser->SetResolveLength(false);
+        parser->SetStopAtObjects(true);
+        return parser;
+    };
+    std::unique_ptr<TqzPDParser> parser = startParser(TqzPDParser::kRewind);
 
     ScannedNumber older;
     ScannedNumber newer;
@@ -84,7 +90,7 @@ void TqzPDFFaultTolerance::ReConstructXRefTable(TqzStream& stream, TqzPDXRef& xr
     };
 
     for (;;) {
-        auto object = parser.GetObject();
+        auto object = parser->GetObject();
         if (object->IsEOF()) break;
         const int64_t valueOf = header;
         header = -1;
@@ -99,7 +105,8 @@ void TqzPDFFaultTolerance::ReConstructXRefTable(TqzStream& stream, TqzPDXRef& xr
         }
         if (object->IsInteger()) {
             older = newer;
-            newer = {true, static_cast<TqzPDInteger&>(*object).GetValue(), parser.GetOffset1() - 1};
+            newer = {true, static_cast<TqzPDInteger&>(*object).GetValue(),
+                     parser->GetOffset1() - 1};
             continue;
         }
         if (object->IsCommand("obj")) {
@@ -119,6 +126,16 @@ void TqzPDFFaultTolerance::ReConstructXRefTable(TqzStream& stream, TqzPDXRef& xr
             }
         } else if (object->IsCommand("trailer")) {
             trailerNext = true;
+        } else if (object->IsCommand("stream")) {
+            // The data of a stream whose dictionary was lost: read as tokens,
+            // an unbalanced "(" in it would swallow the objects after it. The
+            // scan goes on at its "endstream", as for a stream without /Length.
+            constexpr auto kKeywordLength = static_cast<int64_t>(std::string_view("stream").size());
+            const int64_t dataStart = parser->GetOffset1() - 1 + kKeywordLength;
+            platform::Stream* platformStream = stream.GetTStream();
+            const int64_t end =
+                platformStream ? FindInStream(*platformStream, "endstream", dataStart) : 0;
+            if (end > 0) parser = startParser(dataStart + end - 1);
         } else if (object->IsStream()) {
             auto& streamObject = static_cast<TqzPDStream&>(*object);
             const TqzPDDictionary* dict = streamObject.GetDict();

@@ -344,3 +344,19 @@ TEST(PDXRef, SectionLoopsAreCut) {
         EXPECT_EQ(doc.Pages().size(), 2u);
     }
 }
+
+// The data of a stream whose object header was lost is passed over, not
+// read as tokens: an unbalanced "(" in it would swallow every object after it.
+TEST(PDXRef, RebuildPassesOverTheDataOfAStreamWithoutHeader) {
+    RawPdf raw;
+    raw.Raw("/Filter /FlateDecode >>\nstream\n( unbalanced \x80\x81\nendstream\nendobj\n");
+    raw.Obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    raw.Obj(2, "<< /Type /Pages /Kids [] /Count 0 >>");
+    raw.Raw("trailer\n<< /Size 3 /Root 1 0 R >>\n");
+    ReaderDocument doc;
+    doc.Load(raw.Finish(5));
+    EXPECT_TRUE(doc.XRef().IsReconstructed());
+    ASSERT_NE(doc.Trailer(), nullptr);
+    EXPECT_EQ(Describe(doc.Trailer()->LookUp("Root")), Describe(doc.GetObject(1)));
+    EXPECT_EQ(doc.XRef().GetLastObjectNumber(), 2u);
+}
