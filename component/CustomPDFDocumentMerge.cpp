@@ -6,6 +6,9 @@
 #include "component/ComponentExceptions.h"
 #include "component/CustomPDFDocument.h"
 #include "core/PDBaseExceptions.h"
+#include "core/PDReader.h"
+#include "core/PDXRef.h"
+#include "document/PDBaseDoc.h"
 #include "document/PDModelException.h"
 
 namespace qz::component {
@@ -89,6 +92,12 @@ void TqzCustomPDFDocument::MergeDocs(const std::vector<std::string>& docList) {
             const int32_t pagesBefore = GetPageCount();
             FPDDoc->InsertPages(pagesBefore, *source.FPDDoc, 1, source.GetPageCount(),
                                 document::TqzPageInsertFlages::InsertAll);
+            // Its pages are copied: until the save reads its stream data, the
+            // source need not keep blocks of its file in memory (a thousand
+            // sources would hold a thousand blocks).
+            if (core::TqzPDReader* reader = source.FPDDoc->GetBaseDoc()->GetReader()) {
+                if (core::TqzPDXRef* xref = reader->GetXRef()) xref->ReleaseReadBlocks();
+            }
         });
         Progress(TqzOperation::opMerge, i + 1, count);
     }

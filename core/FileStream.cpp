@@ -40,9 +40,20 @@ bool TqzFileStream::Refill() {
         if (FAbsPos >= limit) return false;
         amount = std::min(amount, limit - FAbsPos);
     }
-    if (FBuffer.size() < kBufferSize) FBuffer.resize(kBufferSize);
+    if (!FLimited && FBufferCapacity < kBufferSize) {
+        // Until the buffer is full-sized, only what the file still holds is
+        // read (and allocated).
+        amount = std::min(amount, std::max<int64_t>(1, FFile->Size() - FAbsPos));
+    }
+    if (FBufferCapacity < amount) {
+        // Grown straight to a full block once a stream needs more than its
+        // first refill: a stream read on is likely to be read further.
+        const auto capacity = static_cast<uint32_t>(FBufferCapacity == 0 ? amount : kBufferSize);
+        FBuffer = std::make_unique_for_overwrite<uint8_t[]>(capacity);
+        FBufferCapacity = capacity;
+    }
     FFile->SetPosition(FAbsPos);
-    const int64_t got = FFile->Read(FBuffer.data(), amount);
+    const int64_t got = FFile->Read(FBuffer.get(), amount);
     if (got <= 0) return false;
     FAbsPos += got;
     FBufferCount = static_cast<uint32_t>(got);
@@ -54,7 +65,7 @@ int32_t TqzFileStream::Read(uint8_t* buffer, uint32_t count) {
     // First what the buffer already holds.
     const uint32_t buffered = std::min(count, FBufferCount - FBufferIndex);
     if (buffered > 0) {
-        std::memcpy(buffer, FBuffer.data() + FBufferIndex, buffered);
+        std::memcpy(buffer, FBuffer.get() + FBufferIndex, buffered);
         FBufferIndex += buffered;
         done = buffered;
     }
@@ -71,7 +82,7 @@ int32_t TqzFileStream::Read(uint8_t* buffer, uint32_t count) {
     }
     while (done < count && (FBufferIndex < FBufferCount || Refill())) {
         const uint32_t n = std::min(count - done, FBufferCount - FBufferIndex);
-        std::memcpy(buffer + done, FBuffer.data() + FBufferIndex, n);
+        std::memcpy(buffer + done, FBuffer.get() + FBufferIndex, n);
         FBufferIndex += n;
         done += n;
     }

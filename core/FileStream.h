@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <vector>
 
 #include "core/Stream.h"
 
@@ -59,7 +58,11 @@ private:
     int64_t FStart = 0;
     int64_t FLength = 0;
     bool FLimited = false;
-    std::vector<uint8_t> FBuffer;
+    // Allocated at the first refill, no larger than that refill needs, and
+    // grown when a later one needs more: a window over a small stream, or the
+    // tail of a small file, never pays for a full block. Not zero-filled.
+    std::unique_ptr<uint8_t[]> FBuffer;
+    uint32_t FBufferCapacity = 0;
     uint32_t FBufferIndex = 0;
     uint32_t FBufferCount = 0;
     int64_t FPosition = 0;  // absolute offset of FBuffer[0]

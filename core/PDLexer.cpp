@@ -69,6 +69,38 @@ class TqzLexerView final : public TqzStream {
 
 const std::array<uint8_t, 256> kPDFCharClass = MakeCharClass();
 
+std::shared_ptr<const TqzFileBlockCache::Block> TqzFileBlockCache::BlockAt(platform::Stream& file,
+                                                                           int64_t position, int64_t limit) {
+    if (position < 0 || position >= limit) return nullptr;
+    // A file that changed size since (an update appended to it) is read anew.
+    if (limit != FLimit) {
+        FBlocks.fill(nullptr);
+        FLimit = limit;
+    }
+    for (size_t i = 0; i < FBlocks.size(); ++i) {
+        const auto& held = FBlocks[i];
+        if (held && position >= held->start && position < held->start + held->size) {
+            auto found = held;
+            std::rotate(FBlocks.begin(), FBlocks.begin() + static_cast<std::ptrdiff_t>(i),
+                        FBlocks.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+            return found;
+        }
+    }
+    const int64_t start = position - position % kBlockSize;
+    const auto size = static_cast<uint32_t>(std::min<int64_t>(kBlockSize, limit - start));
+    auto block = std::make_shared<Block>();
+    block->start = start;
+    block->bytes = std::make_unique_for_overwrite<uint8_t[]>(size);
+    file.SetPosition(start);
+    const int64_t got = file.Read(block->bytes.get(), size);
+    // A short read (the file shrank under us) keeps what came.
+    if (got <= position - start) return nullptr;
+    block->size = static_cast<uint32_t>(got);
+    std::rotate(FBlocks.rbegin(), FBlocks.rbegin() + 1, FBlocks.rend());
+    FBlocks[0] = block;
+    return block;
+}
+
 TqzPDLexer::TqzPDLexer(TqzStreamPtr stream) : FOwned(std::move(stream)), FStream(FOwned.get()) {
     Attach();
 }
@@ -122,6 +154,16 @@ bool TqzPDLexer::Refill() {
         FBlockStart = next;
         FPos = 0;
         FEnd = static_cast<uint32_t>(std::min<int64_t>(limit - next, UINT32_MAX));
+        return true;
+    }
+    if (FCache) {
+        auto block = FCache->BlockAt(*FPlatform, next, SourceLimit());
+        if (!block) return false;
+        FCachedBlock = std::move(block);
+        FData = FCachedBlock->bytes.get() + (next - FCachedBlock->start);
+        FBlockStart = next;
+        FPos = 0;
+        FEnd = static_cast<uint32_t>(FCachedBlock->start + FCachedBlock->size - next);
         return true;
     }
     int64_t want = FBlockSize;

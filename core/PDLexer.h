@@ -5,8 +5,9 @@
 // data; error tokens for the few bytes that can start nothing. It never
 // raises on bad input.
 //
-// The lexer reads its stream through a block buffer of its own and keeps the
-// position itself, so a token costs no virtual call per byte. Positions are
+// The lexer reads its stream through a block buffer of its own (or, for the
+// lexers of one cross-reference table, through blocks they share) and keeps
+// the position itself, so a token costs no virtual call per byte. Positions are
 // those of the stream: absolute in the file (or memory) for file and memory
 // streams and their windows, counted from the start of the data for any other
 // stream. Whoever reads bytes after a token (inline image data) reads them
@@ -33,6 +34,37 @@ namespace qz::core {
 
 class TqzFileStream;
 class TqzMemoryStream;
+
+// Recently read blocks of one file, shared by the lexers that fetch objects
+// from it one after another: most objects are small and near the last one,
+// so a run of fetches costs one file read per block instead of one per
+// object. The owner (the cross-reference table) keeps it as long as it reads
+// the file; each lexer holds the block it is reading, so a nested fetch that
+// replaces a block never pulls bytes from under the lexer that reads it.
+class TqzFileBlockCache {
+  public:
+    // Blocks are aligned to their size: objects close together share one.
+    static constexpr uint32_t kBlockSize = 16 * 1024;
+    // Blocks kept: a fetch that jumps back (a stream's indirect /Length
+    // written after it) still finds the block it came from.
+    static constexpr size_t kBlocks = 2;
+
+    struct Block {
+        int64_t start = 0;
+        uint32_t size = 0;
+        std::unique_ptr<uint8_t[]> bytes;
+    };
+
+    // The block holding `position` of `file`, which ends at `limit`; read
+    // when not held. None at or past the end, or when nothing can be read.
+    std::shared_ptr<const Block> BlockAt(platform::Stream& file, int64_t position, int64_t limit);
+    // Lets the blocks go (lexers reading one keep it); later reads refill.
+    void Clear() { FBlocks.fill(nullptr); }
+
+  private:
+    std::array<std::shared_ptr<const Block>, kBlocks> FBlocks;  // most recent first
+    int64_t FLimit = -1;  // the file's end when the blocks were read
+};
 
 // The class of each byte value: 0 regular, 1 white space (NUL TAB LF FF CR
 // SPACE), 2 delimiter (% ( ) / < > [ ] { }).
@@ -77,6 +109,10 @@ class TqzPDLexer : public TqzObject {
     // by an end token).
     int64_t GetCurrentObjOffset() const { return FOffset; }
 
+    // Reads a file stream's bytes through `cache` (borrowed; it must outlive
+    // the lexer). Call before the first token.
+    void SetBlockCache(TqzFileBlockCache* cache) { FCache = FSource == Source::File ? cache : nullptr; }
+
     // A stream view that reads through this lexer: its position is the
     // lexer's, and bytes read from it are consumed from the lexer. Its base
     // and platform streams are the raw stream's.
@@ -112,6 +148,8 @@ class TqzPDLexer : public TqzObject {
     int64_t FBlockStart = 0;         // position of FData[0]
     uint32_t FBlockSize = 0;         // size of the next file read
     std::vector<uint8_t> FBuffer;    // the block for file and other streams
+    TqzFileBlockCache* FCache = nullptr;
+    std::shared_ptr<const TqzFileBlockCache::Block> FCachedBlock;  // what FData points into
     int64_t FOffset = 0;
     std::unique_ptr<TqzStream> FView;
 };

@@ -104,6 +104,9 @@ std::unique_ptr<TqzPDBaseObject> TqzPDParser::ParseObject(std::string_view fileK
         if (token.IsCommand("<<")) return ParseDictionary(fileKey, objNum, genNum, depth);
     } else if (token.IsInteger()) {
         const auto value = static_cast<uint32_t>(static_cast<TqzPDInteger&>(token).GetValue());
+        // The token is the integer handed out, unless a reference follows:
+        // one object per number instead of a token and a copy.
+        auto number = std::move(FBufObject1);
         Shift();
         if (FBufObject1->IsInteger() && FBufObject2->IsCommand("R")) {
             const auto generation =
@@ -112,7 +115,7 @@ std::unique_ptr<TqzPDBaseObject> TqzPDParser::ParseObject(std::string_view fileK
             Shift();
             return std::make_unique<TqzPDIndirectRef>(value, generation);
         }
-        return std::make_unique<TqzPDInteger>(static_cast<int32_t>(value));
+        return number;
     } else if (token.IsString() && !fileKey.empty()) {
         return DecryptString(objNum, genNum);
     }

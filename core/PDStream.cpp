@@ -64,14 +64,15 @@ void ResetStream(TqzStream& stream) {
 std::string ReadAllBounded(TqzStream& stream) {
     constexpr uint32_t kBlock = 64 * 1024;
     std::string out;
-    std::vector<uint8_t> block(kBlock);
+    // Not zero-filled: every stream written anew comes through here.
+    const auto block = std::make_unique_for_overwrite<uint8_t[]>(kBlock);
     for (;;) {
-        const int32_t got = stream.Read(block.data(), kBlock);
+        const int32_t got = stream.Read(block.get(), kBlock);
         if (got <= 0) break;
         if (static_cast<int64_t>(out.size()) + got > kMaxDecodedStreamSize) {
             throw ExLimitExceeded("Stream data larger than " + IntegerToString(kMaxDecodedStreamSize) + " bytes");
         }
-        out.append(reinterpret_cast<const char*>(block.data()), static_cast<size_t>(got));
+        out.append(reinterpret_cast<const char*>(block.get()), static_cast<size_t>(got));
     }
     return out;
 }

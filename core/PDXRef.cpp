@@ -172,12 +172,15 @@ uint32_t TqzPDXRef::GetStartXref() {
     FStartXrefFound = true;
 
     TqzStream& stream = *FStream;
+    // Read through a lexer, so that the tail of the file lands in the block
+    // cache: the last section and many objects usually sit in that block.
+    const auto reader = FileLexer();
     auto readAt = [&](int64_t from, int64_t count) {
         std::string bytes(static_cast<size_t>(std::max<int64_t>(0, std::min(count, size - from))),
                           '\0');
-        stream.SetPosition(from, SeekOrigin::Beginning);
-        const int32_t got = stream.Read(reinterpret_cast<uint8_t*>(bytes.data()),
-                                        static_cast<uint32_t>(bytes.size()));
+        reader->SetPosition(from);
+        const int32_t got = reader->Read(reinterpret_cast<uint8_t*>(bytes.data()),
+                                         static_cast<uint32_t>(bytes.size()));
         bytes.resize(static_cast<size_t>(std::max(got, 0)));
         return bytes;
     };
@@ -237,7 +240,7 @@ bool TqzPDXRef::Read(uint32_t& pos) {
     }
     bool result = false;
     {
-        TqzPDParser parser(this, std::make_unique<TqzPDLexer>(FStream), true, pos);
+        TqzPDParser parser(this, FileLexer(), true, pos);
         parser.SetDecryptStreams(false);
         const TqzPDBaseObject& first = parser.GetCurrentToken();
         if (first.IsCommand()) {
@@ -521,9 +524,15 @@ std::unique_ptr<TqzPDBaseObject> TqzPDXRef::FetchEntry(uint32_t num, bool mayRep
     return FetchEntry(num, false, generation);
 }
 
+std::unique_ptr<TqzPDLexer> TqzPDXRef::FileLexer() {
+    auto lexer = std::make_unique<TqzPDLexer>(FStream);
+    lexer->SetBlockCache(&FBlockCache);
+    return lexer;
+}
+
 std::unique_ptr<TqzPDBaseObject> TqzPDXRef::FetchAt(uint32_t offset, uint32_t num, uint32_t gen) {
     if (offset >= FileSize()) return nullptr;
-    TqzPDParser parser(this, std::make_unique<TqzPDLexer>(FStream), true, offset);
+    TqzPDParser parser(this, FileLexer(), true, offset);
     // Tolerates an offset a little short of the header: one keyword before
     // it (the end of the previous "endobj") is passed over.
     if (parser.GetCurrentToken().IsCommand()) parser.GetObject();
@@ -566,7 +575,7 @@ void TqzPDXRef::FixPDF() {
     if (at > 0) {
         // Only unset slots are filled, and the trailer only when none is held.
         uint32_t ignored = 0;
-        TqzPDParser parser(this, std::make_unique<TqzPDLexer>(FStream), true, at - 1);
+        TqzPDParser parser(this, FileLexer(), true, at - 1);
         parser.SetDecryptStreams(false);
         ReadXRefTable(parser, ignored);
     }

@@ -21,6 +21,7 @@
 #include <unordered_set>
 
 #include "core/Object.h"
+#include "core/PDLexer.h"
 #include "core/Stream.h"
 
 namespace qz::core {
@@ -149,6 +150,10 @@ class TqzPDXRef : public TqzObject {
     // Table subsections read; after a rebuild, the objects the scan found.
     int32_t GetXRefEntriesCount() const { return FXRefEntriesCount; }
     bool IsReconstructed() const;
+    // Frees the blocks of the file kept for the next fetches: a document
+    // that will not be read for a while (a merge source whose pages were
+    // copied) need not hold them. Fetches still work and read again.
+    void ReleaseReadBlocks() { FBlockCache.Clear(); }
 
   protected:
     std::map<uint32_t, TqzPDXRefEntry> FEntries;
@@ -177,9 +182,12 @@ class TqzPDXRef : public TqzObject {
     void GrowTo(int64_t count);
     void SetTrailer(std::unique_ptr<TqzPDDictionary> trailer);
     int64_t FileSize();
+    // A lexer over the file that reads through the table's block cache.
+    std::unique_ptr<TqzPDLexer> FileLexer();
 
     std::unique_ptr<TqzPDFFaultTolerance> FPDFFixer;
     TqzStreamPtr FStream;
+    TqzFileBlockCache FBlockCache;
     std::unique_ptr<TqzPDDictionary> FTrailerDict;
     bool FOk = true;
     int32_t FXRefEntriesCount = 0;

@@ -7,6 +7,7 @@
 // parser only borrow it.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/PDBaseExceptions.h"
@@ -24,6 +25,15 @@ class TqzParentDocument {
     // The object of that number (as the document's table knows it), kept by
     // the document; none when there is no such object.
     virtual TqzPDBaseObject* GetObject(uint32_t objNumber) = 0;
+    // The object of that number for a reader that only copies it: what
+    // GetObject gives when the document holds the object already, else a
+    // fresh read handed over in `owned` and not kept by the document. A merge
+    // copies every object of each source; filing them all in the sources'
+    // tables would hold them in memory until the merge is saved. By default
+    // the object is kept as GetObject keeps it.
+    virtual TqzPDBaseObject* GetObjectForCopy(uint32_t objNumber, std::unique_ptr<TqzPDBaseObject>& /*owned*/) {
+        return GetObject(objNumber);
+    }
     // True once the object of that number has been written in the current save.
     virtual bool IsObjectWritten(uint32_t objNumber) = 0;
     // The document was loaded from an encrypted file.

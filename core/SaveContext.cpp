@@ -1,5 +1,6 @@
 #include "core/SaveContext.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "core/Conversions.h"
@@ -11,19 +12,49 @@
 
 namespace qz::core {
 
-void TqzSaveContext::Write(std::string_view bytes) {
+void TqzSaveContext::WriteThrough(std::string_view bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
         const auto chunk = static_cast<uint32_t>(std::min<size_t>(bytes.size() - done, size_t{1} << 30));
         FStream.Write(reinterpret_cast<const uint8_t*>(bytes.data() + done), chunk);
         done += chunk;
     }
+}
+
+void TqzSaveContext::Flush() {
+    // Cleared even when the write fails: the bytes are not offered again.
+    struct Clear {
+        std::string& bytes;
+        ~Clear() { bytes.clear(); }
+    } clear{FGathered};
+    WriteThrough(FGathered);
+}
+
+void TqzSaveContext::Write(std::string_view bytes) {
     FWritten += static_cast<int64_t>(bytes.size());
+    if (FGathered.size() + bytes.size() > kGatherSize) {
+        Flush();
+        // Large blocks (stream data made in memory) go straight through.
+        if (bytes.size() >= kGatherSize) {
+            WriteThrough(bytes);
+            return;
+        }
+    }
+    if (FGathered.capacity() < kGatherSize) FGathered.reserve(kGatherSize);
+    FGathered.append(bytes);
 }
 
 int64_t TqzSaveContext::WriteCopy(TqzStream& source) {
-    const int64_t copied = FStream.CopyAll(source);
-    FWritten += copied;
+    // One block for every copy of the save: a save copies thousands of
+    // small streams, and a fresh block for each cost more than the copying.
+    if (!FCopyBlock) FCopyBlock = std::make_unique_for_overwrite<uint8_t[]>(kGatherSize);
+    int64_t copied = 0;
+    for (;;) {
+        const int32_t got = source.Read(FCopyBlock.get(), static_cast<uint32_t>(kGatherSize));
+        if (got <= 0) break;
+        Write(std::string_view(reinterpret_cast<const char*>(FCopyBlock.get()), static_cast<size_t>(got)));
+        copied += got;
+    }
     return copied;
 }
 
@@ -42,7 +73,7 @@ void TqzSaveContext::GiveBackNumber() {
 }
 
 void TqzSaveContext::RecordEntry(uint32_t objNumber, uint32_t genNumber, TqzPDXRefEntrytype type) {
-    const int64_t position = FStream.GetPosition();
+    const int64_t position = FStream.GetPosition() + static_cast<int64_t>(FGathered.size());
     if (position < 0 || position >= int64_t{std::numeric_limits<uint32_t>::max()}) {
         throw ExLimitExceeded("Output beyond 4 GB: cross-reference offsets are 32-bit");
     }
@@ -65,6 +96,21 @@ void TqzSaveContext::SaveScalar(TqzPDBaseObject& object) {
 }
 
 void TqzSaveContext::Run(TqzPDBaseObject& root, TqzSaveMode mode) {
+    try {
+        RunSteps(root, mode);
+    } catch (...) {
+        // What was written before the failure reaches the stream, as it
+        // would have unbuffered; the failure is what the caller hears of.
+        try {
+            Flush();
+        } catch (...) {
+        }
+        throw;
+    }
+    Flush();
+}
+
+void TqzSaveContext::RunSteps(TqzPDBaseObject& root, TqzSaveMode mode) {
     const size_t base = FFrames.size();
     TqzSaveFrame first;
     first.Object = &root;

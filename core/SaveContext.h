@@ -81,7 +81,19 @@ public:
     void Run(TqzPDBaseObject& root, TqzSaveMode mode = TqzSaveMode::Normal);
 
 private:
+    // Pushes the gathered bytes to the output stream.
+    void Flush();
+    void WriteThrough(std::string_view bytes);
+    void RunSteps(TqzPDBaseObject& root, TqzSaveMode mode);
+
+    // Objects are written a few bytes at a time (a name, a number, a
+    // blank); they are gathered here and reach the stream in blocks of about
+    // this size, one virtual write per block instead of one per token.
+    static constexpr size_t kGatherSize = 64 * 1024;
+
     TqzStream& FStream;
+    std::string FGathered;
+    std::unique_ptr<uint8_t[]> FCopyBlock;  // stream data on its way to FGathered
     const bool FOnlyChanged;
     TqzPDXRef& FXRef;
     int64_t FWritten = 0;

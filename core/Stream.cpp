@@ -29,13 +29,13 @@ int32_t TqzStream::Read(std::string& buffer, uint32_t count) {
 }
 
 int32_t TqzStream::Read(TqzStream& out, uint32_t count) {
-    std::vector<uint8_t> block(std::min(count, kCopyBlock));
+    auto block = std::make_unique_for_overwrite<uint8_t[]>(std::min(count, kCopyBlock));
     uint32_t total = 0;
     while (total < count) {
         const uint32_t want = std::min<uint32_t>(count - total, kCopyBlock);
-        const int32_t got = Read(block.data(), want);
+        const int32_t got = Read(block.get(), want);
         if (got <= 0) break;
-        out.Write(block.data(), static_cast<uint32_t>(got));
+        out.Write(block.get(), static_cast<uint32_t>(got));
         total += static_cast<uint32_t>(got);
         if (static_cast<uint32_t>(got) < want) break;
     }
@@ -65,17 +65,19 @@ void TqzStream::ReadLine(std::vector<uint8_t>& buffer, int32_t count) {
 }
 
 int64_t TqzStream::CopyAll(TqzStream& source) {
-    std::vector<uint8_t> block;
+    // Not zero-filled: a save copies thousands of small streams, and clearing
+    // a whole block for each cost more than the copies themselves.
+    std::unique_ptr<uint8_t[]> block;
     try {
-        block.resize(kCopyBlock);
+        block = std::make_unique_for_overwrite<uint8_t[]>(kCopyBlock);
     } catch (const std::bad_alloc&) {
         throw streams::ExOutofMemory();
     }
     int64_t total = 0;
     for (;;) {
-        const int32_t got = source.Read(block.data(), kCopyBlock);
+        const int32_t got = source.Read(block.get(), kCopyBlock);
         if (got <= 0) break;
-        Write(block.data(), static_cast<uint32_t>(got));
+        Write(block.get(), static_cast<uint32_t>(got));
         total += got;
     }
     return total;

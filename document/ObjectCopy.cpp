@@ -125,7 +125,9 @@ uint32_t TqzObjectCopier::MakeShell(const TqzPDBaseObject& object) {
 
 uint32_t TqzObjectCopier::Reach(uint32_t number) {
     if (const auto it = FMap.find(number); it != FMap.end()) return it->second;
-    const TqzPDBaseObject* object = FSource.GetObject(number);
+    std::unique_ptr<TqzPDBaseObject> owned;
+    const TqzPDBaseObject* object = FSource.GetObjectForCopy(number, owned);
+    if (owned) FHeld.push_back(std::move(owned));
     if (!object || CopiesToNull(*object)) {
         FMap[number] = 0;
         return 0;
@@ -190,7 +192,8 @@ void TqzObjectCopier::FillEntries(const TqzPDDictionary& source, TqzPDDictionary
         if (!stored) continue;
         if (isStreamDict && key == "Length" && stored->IsIndirectRef()) {
             // The save writes the length it writes; no object for it.
-            const TqzPDBaseObject* length = FSource.GetObject(stored->GetObjNumber());
+            std::unique_ptr<TqzPDBaseObject> owned;
+            const TqzPDBaseObject* length = FSource.GetObjectForCopy(stored->GetObjNumber(), owned);
             if (length && length->IsInteger()) {
                 auto value = std::make_unique<core::TqzPDInteger>(0);
                 value->SetValue(static_cast<const core::TqzPDInteger*>(length)->GetValue());

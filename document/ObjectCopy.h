@@ -121,6 +121,9 @@ private:
     std::unordered_map<uint32_t, uint32_t> FMap;
     std::unordered_map<const core::TqzPDBaseObject*, uint32_t> FSharedDirect;
     std::vector<Pending> FWork;
+    // Source objects read for this copy alone (not kept by the source): held
+    // while the work list and FSharedDirect may still point into them.
+    std::vector<std::unique_ptr<core::TqzPDBaseObject>> FHeld;
     size_t FCopied = 0;
 };
 

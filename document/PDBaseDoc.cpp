@@ -151,9 +151,7 @@ uint32_t TqzPDBaseDoc::TrailerRefNumber(const char* key) const {
     return stored != nullptr && stored->IsIndirectRef() ? stored->GetObjNumber() : 0;
 }
 
-core::TqzPDBaseObject* TqzPDBaseDoc::GetObject(uint32_t objNumber) {
-    // Object 0 is always the head of the free list.
-    if (objNumber == 0) return nullptr;
+core::TqzPDBaseObject* TqzPDBaseDoc::HeldObject(uint32_t objNumber) const {
     if (FCatalog != nullptr && objNumber == FCatalogNum) return FCatalog.get();
     if (FEncrypt != nullptr && objNumber == FEncryptNum) return FEncrypt.get();
     if (FDocInfo != nullptr && objNumber == FDocInfoNum) return FDocInfo;
@@ -161,6 +159,13 @@ core::TqzPDBaseObject* TqzPDBaseDoc::GetObject(uint32_t objNumber) {
         core::TqzPDBaseObject* stored = FCollection->GetObject(objNumber);
         if (stored != nullptr && !stored->IsError()) return stored;
     }
+    return nullptr;
+}
+
+core::TqzPDBaseObject* TqzPDBaseDoc::GetObject(uint32_t objNumber) {
+    // Object 0 is always the head of the free list.
+    if (objNumber == 0) return nullptr;
+    if (core::TqzPDBaseObject* held = HeldObject(objNumber)) return held;
     if (FReader == nullptr) return nullptr;
 
     std::unique_ptr<core::TqzPDBaseObject> fetched = FReader->Fetch(objNumber);
@@ -189,6 +194,27 @@ core::TqzPDBaseObject* TqzPDBaseDoc::GetObject(uint32_t objNumber) {
         result->SetGenNumber(0);
     }
     return AddToCollection(std::move(fetched));
+}
+
+core::TqzPDBaseObject* TqzPDBaseDoc::GetObjectForCopy(uint32_t objNumber,
+                                                      std::unique_ptr<core::TqzPDBaseObject>& owned) {
+    if (objNumber == 0) return nullptr;
+    if (core::TqzPDBaseObject* held = HeldObject(objNumber)) return held;
+    // Objects the document keeps apart, and reads before the table is
+    // complete, go the usual way.
+    if (FReader == nullptr || !FReaderReady || objNumber == TrailerRefNumber("Root") ||
+        objNumber == TrailerRefNumber("Encrypt")) {
+        return GetObject(objNumber);
+    }
+    std::unique_ptr<core::TqzPDBaseObject> fetched = FReader->Fetch(objNumber);
+    if (fetched == nullptr || fetched->IsError()) return nullptr;
+    if (fetched->IsDirect()) {
+        // Numbered as GetObject would file it.
+        fetched->SetObjNumber(objNumber);
+        fetched->SetGenNumber(0);
+    }
+    owned = std::move(fetched);
+    return owned.get();
 }
 
 core::TqzPDBaseObject* TqzPDBaseDoc::AddToCollection(std::unique_ptr<core::TqzPDBaseObject> object) {

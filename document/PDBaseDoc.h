@@ -72,6 +72,10 @@ public:
     // information dictionary, else the table, else the file (fetched once and
     // filed). None for a number the file does not hold or cannot read.
     core::TqzPDBaseObject* GetObject(uint32_t objNumber) override;
+    // As GetObject, but an object not yet in the table is read for the
+    // caller alone (`owned`) and not filed.
+    core::TqzPDBaseObject* GetObjectForCopy(uint32_t objNumber,
+                                            std::unique_ptr<core::TqzPDBaseObject>& owned) override;
     // Enters an indirect object in the table under its object number; the
     // table owns it from now on. Returns it, borrowed.
     core::TqzPDBaseObject* AddToCollection(std::unique_ptr<core::TqzPDBaseObject> object);
@@ -172,6 +176,9 @@ public:
 
 private:
     bool ReadEncryptionDictionary();
+    // The object of that number when the document holds it already: the
+    // catalog, encryption or information dictionary, or the table's.
+    core::TqzPDBaseObject* HeldObject(uint32_t objNumber) const;
     // Clears the written flags of an earlier save and prepares the
     // encryption of this one.
     void PrepareSave();

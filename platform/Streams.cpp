@@ -95,12 +95,14 @@ FileStream::FileStream(const std::filesystem::path& path, FileMode mode) : path_
         throw EStreamError(SystemMessage(
             mode == FileMode::Create ? "Cannot create file" : "Cannot open file", path));
     struct stat st {};
-    if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+    const bool known = ::fstat(fd_, &st) == 0;
+    if (known && S_ISDIR(st.st_mode)) {
         ::close(fd_);
         fd_ = -1;
         errno = EISDIR;
         throw EStreamError(SystemMessage("Cannot open file", path));
     }
+    if (known && mode == FileMode::OpenRead) readOnlySize_ = static_cast<int64_t>(st.st_size);
 }
 
 FileStream::~FileStream() {
@@ -185,6 +187,7 @@ int64_t FileStream::Seek(int64_t offset, SeekOrigin origin) {
 }
 
 int64_t FileStream::Size() {
+    if (readOnlySize_ >= 0) return readOnlySize_;
     Flush();
     struct stat st {};
     if (::fstat(fd_, &st) != 0) throw EStreamError(SystemMessage("Cannot read file", path_));

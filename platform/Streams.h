@@ -73,7 +73,8 @@ enum class FileMode {
 };
 
 // A file through a POSIX descriptor. Writes are gathered in a large buffer,
-// flushed before any read, seek, size query and on destruction.
+// flushed before any read, seek, size query and on destruction. A file
+// opened for reading only is assumed not to change while it is open.
 class FileStream final : public Stream {
 public:
     FileStream(const std::filesystem::path& path, FileMode mode);
@@ -94,6 +95,11 @@ public:
 private:
     std::filesystem::path path_;
     int fd_ = -1;
+    // The size of a file opened for reading only, asked once: readers ask
+    // for it on every object they fetch, and such a file is taken not to
+    // change while it is read (the PDF reader relies on that anyway). -1
+    // for files opened for writing, whose size is asked every time.
+    int64_t readOnlySize_ = -1;
     int64_t position_ = 0;
     std::vector<char> writeBuffer_;
     int64_t writeStart_ = 0;  // file offset of writeBuffer_[0]
