@@ -11,6 +11,7 @@
 #include <random>
 #include <string>
 
+#include "bench/BenchSupport.h"
 #include "core/FileStream.h"
 #include "core/MemoryStream.h"
 #include "filters/CodecStreams.h"
@@ -58,14 +59,7 @@ const std::string& Sample() {
 }
 
 const std::string& Compressed() {
-    static const std::string z = [] {
-        const std::string& d = Sample();
-        uLongf size = compressBound(d.size());
-        std::string out(size, '\0');
-        compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(d.data()), d.size(), 6);
-        out.resize(size);
-        return out;
-    }();
+    static const std::string z = bench::Deflate(Sample());
     return z;
 }
 
@@ -80,7 +74,7 @@ void CopyMemory(benchmark::State& state) {
 }
 
 void CopyFile(benchmark::State& state) {
-    const auto path = std::filesystem::temp_directory_path() / "qz_filters_bench.bin";
+    const auto path = bench::ScratchFolder("filters-bench") / "copy.bin";
     platform::WriteFileBytes(path, Sample());
     auto file = std::make_shared<platform::FileStream>(path, platform::FileMode::OpenRead);
     core::TqzFileStream src(file, 0, 0, false);
@@ -90,7 +84,6 @@ void CopyFile(benchmark::State& state) {
         benchmark::DoNotOptimize(sink.CopyAll(src));
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(Sample().size()));
-    std::filesystem::remove(path);
 }
 
 void FlateCompress(benchmark::State& state) {
@@ -156,26 +149,13 @@ BENCHMARK(Inflate)->Unit(benchmark::kMillisecond);
 BENCHMARK(InflateByteByByte)->Unit(benchmark::kMillisecond);
 BENCHMARK(InflateZlib)->Unit(benchmark::kMillisecond);
 
-// Keeps each run's throughput so the ratios can be printed after the table.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const auto& r : runs) {
-            auto it = r.counters.find("bytes_per_second");
-            if (it != r.counters.end()) rates[r.benchmark_name()] = it->second.value;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> rates;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    bench::RecordingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto& r = reporter.rates;
+    auto& r = reporter.bytesPerSecond;
     auto mbps = [](double v) { return v / 1e6; };
     for (const auto& [name, rate] : r) std::printf("%-22s %9.1f MB/s\n", name.c_str(), mbps(rate));
     if (r.count("Inflate") && r.count("InflateZlib") && r["InflateZlib"] > 0)

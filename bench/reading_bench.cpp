@@ -10,13 +10,8 @@
 // the same shape stands in.
 
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -24,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "core/PDArray.h"
 #include "core/PDCollection.h"
 #include "core/PDDictionary.h"
@@ -32,60 +28,16 @@
 #include "filters/Registration.h"
 #include "platform/Streams.h"
 
-extern char** environ;
-
 namespace {
 
 using namespace qz;
 
 constexpr int kPages = 2000;
 
-#ifndef QZ_BENCH_CACHE
-#define QZ_BENCH_CACHE "bench-cache"
-#endif
-
-// Runs a program without a shell, its output discarded; its exit status, or
-// -1 when it could not run.
-int Run(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// A text document of kPages pages as a PostScript program.
-std::string PostScript() {
-    std::string ps = "%!PS\n/Helvetica findfont 11 scalefont setfont\n";
-    ps += "1 1 " + std::to_string(kPages) + " { /n exch def\n";
-    ps += "  0 1 40 { /l exch def 60 760 l 17 mul sub moveto (Page ) show n 8 string cvs show\n";
-    ps +=
-        "    (, line ) show l 4 string cvs show (: lorem ipsum dolor sit amet, consectetur) show } "
-        "for\n";
-    ps += "  showpage } for\n";
-    return ps;
-}
-
 // A stand-in of the same shape when Ghostscript is missing: a catalog, a
 // page tree of 20 nodes of 100 pages, and pages with a content stream each.
 std::string HandMade() {
-    std::string pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
-    std::vector<size_t> offsets(1, 0);
-    auto put = [&](int number, const std::string& body) {
-        if (offsets.size() <= static_cast<size_t>(number))
-            offsets.resize(static_cast<size_t>(number) + 1, 0);
-        offsets[static_cast<size_t>(number)] = pdf.size();
-        pdf += std::to_string(number) + " 0 obj\n" + body + "\nendobj\n";
-    };
+    bench::HandMadePdf pdf;
     const int nodes = kPages / 100;
     int next = 3 + nodes;
     std::string rootKids;
@@ -96,47 +48,34 @@ std::string HandMade() {
             const int content = next++;
             const std::string text =
                 "BT /F1 11 Tf 60 760 Td (Page " + std::to_string(n * 100 + p + 1) + ") Tj ET";
-            put(page, "<< /Type /Page /Parent " + std::to_string(3 + n) +
-                          " 0 R /MediaBox [0 0 612 792] /Contents " + std::to_string(content) +
-                          " 0 R /Resources << /Font << /F1 2 0 R >> >> >>");
-            put(content, "<< /Length " + std::to_string(text.size()) + " >>\nstream\n" + text +
-                             "\nendstream");
+            pdf.Put(page, "<< /Type /Page /Parent " + std::to_string(3 + n) +
+                              " 0 R /MediaBox [0 0 612 792] /Contents " + std::to_string(content) +
+                              " 0 R /Resources << /Font << /F1 2 0 R >> >> >>");
+            pdf.PutStream(content, "", text);
             kids += std::to_string(page) + " 0 R ";
         }
-        put(3 + n, "<< /Type /Pages /Parent 1 0 R /Count 100 /Kids [" + kids + "] >>");
+        pdf.Put(3 + n, "<< /Type /Pages /Parent 1 0 R /Count 100 /Kids [" + kids + "] >>");
         rootKids += std::to_string(3 + n) + " 0 R ";
     }
-    put(next, "<< /Type /Catalog /Pages 1 0 R >>");
-    put(1, "<< /Type /Pages /Count " + std::to_string(kPages) + " /Kids [" + rootKids + "] >>");
-    put(2, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
-    const size_t xref = pdf.size();
-    pdf += "xref\n0 " + std::to_string(offsets.size()) + "\n0000000000 65535 f \n";
-    for (size_t i = 1; i < offsets.size(); ++i) {
-        char line[32];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offsets[i]);
-        pdf += line;
-    }
-    pdf += "trailer\n<< /Size " + std::to_string(offsets.size()) + " /Root " +
-           std::to_string(next) + " 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
-    return pdf;
+    pdf.Put(next, "<< /Type /Catalog /Pages 1 0 R >>");
+    pdf.Put(1, "<< /Type /Pages /Count " + std::to_string(kPages) + " /Kids [" + rootKids + "] >>");
+    pdf.Put(2, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+    return pdf.Finish(next);
 }
 
 // The files measured, made once: name -> path.
 const std::map<std::string, std::filesystem::path>& Files() {
     static const std::map<std::string, std::filesystem::path> files = [] {
-        const std::filesystem::path cache = QZ_BENCH_CACHE;
-        std::filesystem::create_directories(cache);
+        const std::filesystem::path cache = bench::CacheFolder();
         const auto table = cache / "pages-2000.pdf";
         const auto packed = cache / "pages-2000-objstm.pdf";
         if (!std::filesystem::exists(table)) {
             const auto ps = cache / "pages-2000.ps";
-            platform::WriteFileBytes(ps, PostScript());
-            const int rc = Run({"gs", "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=pdfwrite",
-                                "-o", table.string(), ps.string()});
-            if (rc != 0) platform::WriteFileBytes(table, HandMade());
+            platform::WriteFileBytes(ps, bench::TextPostScript(kPages));
+            if (!bench::MakeWithGhostscript(ps, table)) platform::WriteFileBytes(table, HandMade());
         }
         if (!std::filesystem::exists(packed))
-            Run({"qpdf", "--object-streams=generate", table.string(), packed.string()});
+            bench::RunProgram({"qpdf", "--object-streams=generate", table.string(), packed.string()}, {3});
         std::map<std::string, std::filesystem::path> out{{"table", table}};
         if (std::filesystem::exists(packed)) out.emplace("object streams", packed);
         return out;
@@ -203,34 +142,21 @@ void OpenAndFetchPages(benchmark::State& state, const std::filesystem::path& pat
                             static_cast<int64_t>(std::filesystem::file_size(path)));
 }
 
-// Seconds of the fastest of a few runs of qpdf with `args` on `path`.
+// Seconds of the fastest of a few runs of qpdf with `args` on `path`; -1
+// when qpdf cannot run.
 double QpdfSeconds(const std::vector<std::string>& args, const std::filesystem::path& path) {
     double best = 1e9;
     for (int i = 0; i < 5; ++i) {
         std::vector<std::string> argv{"qpdf"};
         argv.insert(argv.end(), args.begin(), args.end());
         argv.push_back(path.string());
-        const auto start = std::chrono::steady_clock::now();
-        const int rc = Run(argv);
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (rc < 0) return -1;
-        best = std::min(best, seconds);
+        // Any exit status counts: --check reports findings through it.
+        const bench::RunCost run = bench::RunProgram(argv, {1, 2, 3});
+        if (run.exitCode < 0) return -1;
+        best = std::min(best, run.seconds);
     }
     return best;
 }
-
-class Collector : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const auto& run : runs) {
-            seconds[run.benchmark_name()] =
-                run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> seconds;
-};
 
 }  // namespace
 
@@ -241,14 +167,13 @@ int main(int argc, char** argv) {
             ->Unit(benchmark::kMillisecond);
     }
     benchmark::Initialize(&argc, argv);
-    Collector reporter;
+    bench::RecordingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::printf("\n%-16s %8s %10s %14s %10s %16s %10s\n", "file", "pages", "ours ms",
                 "qpdf --check", "ratio", "qpdf --show-npages", "ratio");
     for (const auto& [name, path] : Files()) {
-        const auto it = reporter.seconds.find("OpenAndFetchPages/" + name);
-        if (it == reporter.seconds.end()) continue;
-        const double ours = it->second;
+        const double ours = reporter.Seconds("OpenAndFetchPages/" + name);
+        if (ours <= 0) continue;
         const double check = QpdfSeconds({"--check"}, path);
         const double npages = QpdfSeconds({"--show-npages"}, path);
         std::printf("%-16s %8d %10.2f %11.2f ms %9.1fx %13.2f ms %9.1fx\n", name.c_str(),
