@@ -103,4 +103,17 @@ inline std::vector<std::string> Paths(std::initializer_list<fs::path> paths) {
     return result;
 }
 
+// Three marked files of one, two and three pages (markers A, B and C) in a
+// folder of their own.
+class ThreeMarkedFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        a_ = WriteMarkedPdf(dir_, "a.pdf", 1, "A");
+        b_ = WriteMarkedPdf(dir_, "b.pdf", 2, "B");
+        c_ = WriteMarkedPdf(dir_, "c.pdf", 3, "C");
+    }
+    testing::TempDir dir_{"qz-component"};
+    fs::path a_, b_, c_;
+};
+
 }  // namespace qz::component

@@ -13,16 +13,7 @@
 namespace qz::component {
 namespace {
 
-class MergeDocsTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        a_ = WriteMarkedPdf(dir_, "a.pdf", 1, "A");
-        b_ = WriteMarkedPdf(dir_, "b.pdf", 2, "B");
-        c_ = WriteMarkedPdf(dir_, "c.pdf", 3, "C");
-    }
-    testing::TempDir dir_{"qz-component"};
-    fs::path a_, b_, c_;
-};
+using MergeDocsTest = ThreeMarkedFiles;
 
 TEST_F(MergeDocsTest, ThreeFilesGiveTheirPagesInListOrderCheckedByOutsideTools) {
     QZ_REQUIRE_TOOLS("qpdf", "pdftotext", "pdfinfo", "pdftoppm");

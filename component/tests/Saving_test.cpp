@@ -12,16 +12,7 @@
 namespace qz::component {
 namespace {
 
-class SavingTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        a_ = WriteMarkedPdf(dir_, "a.pdf", 1, "A");
-        b_ = WriteMarkedPdf(dir_, "b.pdf", 2, "B");
-        c_ = WriteMarkedPdf(dir_, "c.pdf", 3, "C");
-    }
-    testing::TempDir dir_{"qz-component"};
-    fs::path a_, b_, c_;
-};
+using SavingTest = ThreeMarkedFiles;
 
 class AnsweringDialog final : public TqzSettingsDialog {
 public:
