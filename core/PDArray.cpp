@@ -126,19 +126,8 @@ TqzSaveStep TqzPDArray::SaveStep(TqzSaveContext& context, TqzSaveFrame& frame) {
                            TqzSaveStep::Child) {
                 return TqzSaveStep::Child;
             }
-            if (context.OnlyChanged() && !FIsChanged) {
-                // The number taken is not given back.
-                if (!IsDirect()) FObjNumber = frame.RememberedNumber;
-                return TqzSaveStep::Done;
-            }
-            if (!IsDirect()) {
-                context.RecordEntry(FObjNumber, FGenNumber, TqzPDXRefEntrytype::xeUnCompressed);
-                context.WriteHeader(FObjNumber, FGenNumber);
-            }
-            context.Write("[ ");
-            frame.Phase = 2;
-            frame.Index = 0;
-            frame.Pending = nullptr;
+            // An unchanged array does not give back the number it took.
+            if (!OpenContainer(context, frame, *this, false, "[ ")) return TqzSaveStep::Done;
             [[fallthrough]];
         default:
             break;

@@ -244,21 +244,7 @@ TqzSaveStep TqzPDDictionary::SaveStep(TqzSaveContext& context, TqzSaveFrame& fra
                            TqzSaveStep::Child) {
                 return TqzSaveStep::Child;
             }
-            if (context.OnlyChanged() && !FIsChanged) {
-                if (!IsDirect()) {
-                    FObjNumber = frame.RememberedNumber;
-                    if (frame.TookNumber) context.GiveBackNumber();
-                }
-                return TqzSaveStep::Done;
-            }
-            if (!IsDirect()) {
-                context.RecordEntry(FObjNumber, FGenNumber, TqzPDXRefEntrytype::xeUnCompressed);
-                context.WriteHeader(FObjNumber, FGenNumber);
-            }
-            context.Write("<<");
-            frame.Phase = 2;
-            frame.Index = 0;
-            frame.Pending = nullptr;
+            if (!OpenContainer(context, frame, *this, true, "<<")) return TqzSaveStep::Done;
             [[fallthrough]];
         default:
             break;

@@ -131,6 +131,26 @@ void TqzSaveContext::RunSteps(TqzPDBaseObject& root, TqzSaveMode mode) {
     }
 }
 
+bool OpenContainer(TqzSaveContext& context, TqzSaveFrame& frame, TqzPDBaseObject& container, bool giveBackNumber,
+                   std::string_view opener) {
+    if (context.OnlyChanged() && !container.GetIsChanged()) {
+        if (!container.IsDirect()) {
+            container.SetObjNumber(frame.RememberedNumber);
+            if (giveBackNumber && frame.TookNumber) context.GiveBackNumber();
+        }
+        return false;
+    }
+    if (!container.IsDirect()) {
+        context.RecordEntry(container.GetObjNumber(), container.GetGenNumber(), TqzPDXRefEntrytype::xeUnCompressed);
+        context.WriteHeader(container.GetObjNumber(), container.GetGenNumber());
+    }
+    context.Write(opener);
+    frame.Phase = 2;
+    frame.Index = 0;
+    frame.Pending = nullptr;
+    return true;
+}
+
 TqzSaveStep SaveTargets(TqzSaveContext& context, TqzSaveFrame& frame, TqzParentDocument& doc,
                         const TqzPDBaseObject& container, uint32_t validNumber, bool includeNullTargets,
                         TqzPDBaseObject& markChanged) {

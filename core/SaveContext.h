@@ -113,6 +113,13 @@ TqzSaveStep SaveTargets(TqzSaveContext& context, TqzSaveFrame& frame, TqzParentD
                         const TqzPDBaseObject& container, uint32_t validNumber, bool includeNullTargets,
                         TqzPDBaseObject& markChanged);
 
+// After the targets of a container: in an incremental save an unchanged
+// container is not written (false); its remembered number comes back and,
+// with `giveBackNumber`, the writer's last number too. Otherwise its entry,
+// header and `opener` are written and the frame is set to walk its values.
+bool OpenContainer(TqzSaveContext& context, TqzSaveFrame& frame, TqzPDBaseObject& container, bool giveBackNumber,
+                   std::string_view opener);
+
 // Writes a reference under the number its target now carries. A target that
 // was not written keeps the old number in an incremental save; in a full save
 // the reference is written as null, since the old number would name an
