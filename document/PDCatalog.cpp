@@ -89,6 +89,12 @@ TqzPDPageTree* TqzPDCatalog::GetPageTree() {
     return FPageTree.get();
 }
 
+void TqzPDCatalog::ReadPageTree() {
+    core::TqzPDDictionary* dict = GetDict();
+    if (FPageTree == nullptr && (dict == nullptr || AsDict(dict->LookUp("Pages")) == nullptr)) return;
+    GetPageTree()->RequestPages(1, 0);
+}
+
 TqzPDPage* TqzPDCatalog::GetPage(int32_t pageNumber) { return GetPageTree()->GetPage(pageNumber); }
 
 TqzPDViewerPref* TqzPDCatalog::GetViewerPref() {

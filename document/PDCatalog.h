@@ -87,6 +87,9 @@ public:
     // Made on first use over /Pages; ExNoPageTreeObj when /Pages is not a
     // dictionary.
     TqzPDPageTree* GetPageTree();
+    // Reads the page tree when the catalog has one, so that the next Update
+    // writes it back flat with the pages really found.
+    void ReadPageTree();
     TqzPDPage* GetPage(int32_t pageNumber);
     // Made on first use over /ViewerPreferences, which is added (empty,
     // direct) when missing.

@@ -156,6 +156,9 @@ void TqzPDDocument::SaveDocument(platform::Stream& stream, const TqzPDSaveFlags&
     FCatalog->RemovePerms();
     FBaseDoc->SetSaveOptions(GetPDFHeader(FVersion), flags.Incremental, flags.Full, flags.Copy, flags.Linearize,
                              flags.UniDirectional, flags.UnCompressed, flags.Compressed, flags.KeepModDate);
+    // A full save writes a sound page tree whatever the file held (a wrong
+    // /Count, a cycle, a misnamed page); an update leaves an unread tree alone.
+    if (!flags.Incremental) FCatalog->ReadPageTree();
     FCatalog->Update();
     // The base document gets its own copy: the model keeps what Authorize
     // made for the saves after a reload.

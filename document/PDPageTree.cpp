@@ -191,28 +191,80 @@ void TqzPDPageTree::AppendPage(TqzPDDictionary& dict, PageRef ref, std::shared_p
     FPageRefs.push_back(ref);
 }
 
+namespace {
+
+TqzPDArray* KidsOf(TqzPDDictionary& node) {
+    TqzPDBaseObject* kids = node.LookUp("Kids");
+    return kids && kids->IsArray() ? static_cast<TqzPDArray*>(kids) : nullptr;
+}
+
+// A node is what has /Kids, whatever its /Type says; a /Pages node without
+// /Kids is an empty node. Every other dictionary in a /Kids array is a page,
+// as readers show it, also with a misspelled or missing /Type.
+bool IsTreeNode(TqzPDDictionary& dict) { return KidsOf(dict) != nullptr || dict.IsDict("Pages"); }
+
+}  // namespace
+
+TqzPDDictionary* TqzPDPageTree::PutRootAboveLonePage(TqzPDDictionary& page) {
+    // The catalog names a page where the root node belongs: a node of our
+    // own goes above it, so the document has its one page and a sound tree.
+    TqzPDBaseDoc& baseDoc = *FDocument->GetBaseDoc();
+    if (GetRootObjectNumber() == 0) GiveRootANumber();
+    const uint32_t pageNumber = GetRootObjectNumber();
+    TqzPDDictionary* catalog = baseDoc.GetDocRoot();
+    if (pageNumber == 0 || !catalog) return nullptr;
+    const TqzPDBaseObject* stored = catalog->LookupRefObj("Pages");
+    const uint32_t generation = stored && stored->IsIndirectRef() ? stored->GetGenNumber() : 0;
+    auto node = std::make_unique<TqzPDDictionary>(&baseDoc);
+    node->Add("Type", std::make_unique<core::TqzPDName>("Pages"));
+    auto kids = std::make_unique<TqzPDArray>(static_cast<core::TqzParentDocument*>(&baseDoc));
+    kids->GetArray()->Elements().push_back(std::make_unique<core::TqzPDIndirectRef>(pageNumber, generation));
+    node->Add("Kids", std::move(kids));
+    node->Add("Count", std::make_unique<core::TqzPDInteger>(1));
+    auto* entered = static_cast<TqzPDDictionary*>(baseDoc.AddNewObject(std::move(node)));
+    entered->SetIsChanged(true);
+    catalog->SetKeyValue("Pages", std::make_unique<core::TqzPDIndirectRef>(entered->GetObjNumber(), 0));
+    catalog->SetIsChanged(true);
+    page.SetIsChanged(true);
+    FBaseObject = entered;
+    return entered;
+}
+
+TqzPDDictionary& TqzPDPageTree::DuplicatePage(const TqzPDDictionary& page) {
+    // A page listed again in /Kids is shown again: each appearance becomes a
+    // page object of its own, sharing what the first one refers to.
+    TqzPDBaseDoc& baseDoc = *FDocument->GetBaseDoc();
+    auto copy = std::make_unique<TqzPDDictionary>(&baseDoc);
+    copy->Assign(page);  // keeps the keys in their order
+    auto* entered = static_cast<TqzPDDictionary*>(baseDoc.AddNewObject(std::move(copy)));
+    entered->SetIsChanged(true);
+    entered->SetIsWritten(false);
+    return *entered;
+}
+
 void TqzPDPageTree::ReadPageTree() {
     TqzPDDictionary* root = GetRoot();
     if (!root || !FDocument || !FDocument->GetBaseDoc()) return;
     TqzPDBaseDoc& baseDoc = *FDocument->GetBaseDoc();
+    if (!IsTreeNode(*root)) {
+        root = PutRootAboveLonePage(*root);
+        if (!root) return;
+    }
 
     struct Frame {
         TqzPDArray* Kids;
         std::shared_ptr<TqzPDInheritedProperty> Property;
         int32_t Index;
     };
-    const auto kidsOf = [](TqzPDDictionary& node) -> TqzPDArray* {
-        TqzPDBaseObject* kids = node.LookUp("Kids");
-        return kids && kids->IsArray() ? static_cast<TqzPDArray*>(kids) : nullptr;
-    };
 
-    // Every object is entered once: a node or page reached again (a cycle,
-    // or a node listed twice) is skipped, so the walk ends on any file.
+    // Every node is entered once: a node reached again (a cycle, or a node
+    // listed twice) is skipped, so the walk ends on any file. A page listed
+    // again is a page again; that costs one entry of the file's /Kids each.
     std::unordered_set<uint32_t> visited;
     if (const uint32_t rootNumber = GetRootObjectNumber()) visited.insert(rootNumber);
     // An explicit stack: trees of any depth are read without recursion.
     std::vector<Frame> stack;
-    stack.push_back({kidsOf(*root), std::make_shared<TqzPDInheritedProperty>(FDocument, nullptr, root), 0});
+    stack.push_back({KidsOf(*root), std::make_shared<TqzPDInheritedProperty>(FDocument, nullptr, root), 0});
     while (!stack.empty()) {
         Frame& frame = stack.back();
         if (!frame.Kids || frame.Index >= frame.Kids->GetLength()) {
@@ -223,29 +275,34 @@ void TqzPDPageTree::ReadPageTree() {
         TqzPDBaseObject* stored = frame.Kids->GetRefObj(index);
         TqzPDBaseObject* kid = stored;
         PageRef ref{0, 0};
+        bool seen = false;
         if (stored->IsIndirectRef()) {
             ref = {stored->GetObjNumber(), stored->GetGenNumber()};
-            if (!visited.insert(ref.Number).second) continue;
             kid = baseDoc.GetObject(ref.Number);
+            seen = !visited.insert(ref.Number).second;
         }
         if (!kid || !kid->IsDict()) continue;
-        auto& dict = static_cast<TqzPDDictionary&>(*kid);
-        if (dict.IsDict("Page")) {
-            if (ref.Number == 0) {
-                // A page stored inside /Kids itself: give it a number of its
-                // own so that the flat /Kids can refer to it.
-                auto& element = frame.Kids->GetArray()->Elements()[static_cast<size_t>(index)];
-                std::unique_ptr<TqzPDBaseObject> page = std::move(element);
-                TqzPDBaseObject* entered = baseDoc.AddNewObject(std::move(page));
-                ref = {entered->GetObjNumber(), 0};
-                element = std::make_unique<core::TqzPDIndirectRef>(ref.Number, 0);
-            }
-            AppendPage(dict, ref, frame.Property);
-        } else if (dict.IsDict("Pages") || kidsOf(dict)) {
-            auto property = std::make_shared<TqzPDInheritedProperty>(FDocument, frame.Property, &dict);
-            TqzPDArray* kids = kidsOf(dict);
+        auto* dict = static_cast<TqzPDDictionary*>(kid);
+        if (IsTreeNode(*dict)) {
+            if (seen) continue;
+            auto property = std::make_shared<TqzPDInheritedProperty>(FDocument, frame.Property, dict);
+            TqzPDArray* kids = KidsOf(*dict);
             stack.push_back({kids, std::move(property), 0});  // `frame` is not used after this
+            continue;
         }
+        if (seen) {
+            dict = &DuplicatePage(*dict);
+            ref = {dict->GetObjNumber(), 0};
+        } else if (ref.Number == 0) {
+            // A page stored inside /Kids itself: give it a number of its
+            // own so that the flat /Kids can refer to it.
+            auto& element = frame.Kids->GetArray()->Elements()[static_cast<size_t>(index)];
+            std::unique_ptr<TqzPDBaseObject> page = std::move(element);
+            TqzPDBaseObject* entered = baseDoc.AddNewObject(std::move(page));
+            ref = {entered->GetObjNumber(), 0};
+            element = std::make_unique<core::TqzPDIndirectRef>(ref.Number, 0);
+        }
+        AppendPage(*dict, ref, frame.Property);
     }
 }
 
@@ -544,7 +601,12 @@ void TqzPDPageTree::Update() {
     // the tree is flat, only the root still hands anything down.
     std::unordered_map<const TqzPDBaseObject*, uint32_t> madeIndirect;
     for (const auto& page : FPageList) GiveInheritedValues(*page, madeIndirect);
-    for (const auto& page : FPageList) page->Update();
+    for (const auto& page : FPageList) {
+        // Read as a page whatever its /Type said; written as one.
+        TqzPDDictionary* dict = page->GetDict();
+        if (dict && !dict->IsDict("Page")) dict->SetKeyValue("Type", std::make_unique<core::TqzPDName>("Page"));
+        page->Update();
+    }
     FIsChanged = true;
     // Flattened whenever the list was read, whatever the root's /Type says.
     auto kids = std::make_unique<TqzPDArray>(static_cast<core::TqzParentDocument*>(FDocument->GetBaseDoc()));

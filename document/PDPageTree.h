@@ -160,6 +160,11 @@ private:
 
     void EnsureRead();
     void ReadPageTree();
+    // Puts a node of our own above a page that the catalog names as the root;
+    // returns the new root, none when the page cannot be given a number.
+    core::TqzPDDictionary* PutRootAboveLonePage(core::TqzPDDictionary& page);
+    // A new page object that repeats `page`, entered in the object table.
+    core::TqzPDDictionary& DuplicatePage(const core::TqzPDDictionary& page);
     void AppendPage(core::TqzPDDictionary& dict, PageRef ref, std::shared_ptr<TqzPDInheritedProperty> parent);
     // Inserts a page made by the insertion into both lists at `index`.
     void PlacePage(int32_t index, std::unique_ptr<TqzPDPage> page, PageRef ref);
