@@ -117,6 +117,8 @@ void TqzPDBaseDoc::LoadDocument(std::shared_ptr<platform::Stream> stream, const 
         FUserEncryptionSettings.reset();
         throw core::ExInvalidPassword();
     }
+    // The check settles a key length the file left out.
+    FSecurity->FillFileSettings(*FEncryptSettings);
     FIsOwner = FUserEncryptionSettings->IsOwner();
     FPassword = password;
 }

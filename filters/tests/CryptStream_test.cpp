@@ -430,9 +430,12 @@ TEST(DocumentSecurity, KeyLengthAndMethodsFollowTheDictionary) {
         // Revision 3 with a 40-bit key (the variant follows /R, not the key length).
         {2, 3, 40, std::nullopt, "", 5, TqzPDFEncryptionLevel::elRC4_40Bit},
         {2, 3, 56, std::nullopt, "", 7, TqzPDFEncryptionLevel::elRC4_128Bit},
+        // Without /Length, 40 bits, whatever the version.
         {2, 3, std::nullopt, std::nullopt, "", 5, TqzPDFEncryptionLevel::elRC4_40Bit},
-        // AESV2 without any /Length is 128 bits; a crypt filter's length in bytes or bits.
+        {4, 4, std::nullopt, std::nullopt, "V2", 5, TqzPDFEncryptionLevel::elRC4_40Bit},
+        // AESV2 is 128 bits whatever /Length says; a crypt filter's length in bytes or bits.
         {4, 4, std::nullopt, std::nullopt, "AESV2", 16, TqzPDFEncryptionLevel::elAES_128Bit},
+        {4, 4, 40, 5, "AESV2", 16, TqzPDFEncryptionLevel::elAES_128Bit},
         {4, 4, std::nullopt, 16, "AESV2", 16, TqzPDFEncryptionLevel::elAES_128Bit},
         {4, 4, std::nullopt, 128, "V2", 16, TqzPDFEncryptionLevel::elRC4_128Bit},
         {4, 4, 128, 5, "V2", 16, TqzPDFEncryptionLevel::elRC4_128Bit},
