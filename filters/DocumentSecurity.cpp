@@ -23,6 +23,9 @@ namespace {
 
 // The generated owner password's number is below this (a 31-bit range).
 constexpr uint32_t kOwnerPasswordNumberRange = 2147483647u;
+// Security handlers known by name: the standard one, read here, and the
+// public-key one, refused as unsupported.
+constexpr const char* kKnownSecurityHandlers[] = {"Standard", "Adobe.PubSec"};
 // The name of the one crypt filter a save defines.
 constexpr const char* kStandardCryptFilter = "StdCF";
 
@@ -216,6 +219,15 @@ void DocumentSecurity::SetKeyLength(uint32_t keyLength) {
     } else {
         FLevel = keyLength == 5 ? TqzPDFEncryptionLevel::elRC4_40Bit : TqzPDFEncryptionLevel::elRC4_128Bit;
     }
+}
+
+bool DocumentSecurity::IsKnownHandlerDictionary(const core::TqzPDDictionary& encrypt) {
+    const std::optional<std::string> filter = NameOf(encrypt.LookUp("Filter"));
+    if (!filter) return false;
+    for (const char* known : kKnownSecurityHandlers) {
+        if (*filter == known) return true;
+    }
+    return false;
 }
 
 std::unique_ptr<DocumentSecurity> DocumentSecurity::FromDictionary(const core::TqzPDDictionary& encrypt,

@@ -72,6 +72,9 @@ public:
     explicit DocumentSecurity(const EncryptDictionaryValues& values);
     static std::unique_ptr<DocumentSecurity> FromDictionary(const core::TqzPDDictionary& encrypt,
                                                             const core::TqzPDBaseObject* id);
+    // Whether /Filter names a security handler known here: the standard one,
+    // or the public-key one this system refuses.
+    static bool IsKnownHandlerDictionary(const core::TqzPDDictionary& encrypt);
 
     // Writing new encryption at `settings.Level()` with its passwords and
     // permissions. The file identifier is the MD5 of "Output1.pdf" followed

@@ -229,6 +229,54 @@ TEST_F(BaseDocTest, MissingFileIsReported) {
     EXPECT_THROW(doc.LoadDocument(MemoryFile(""), ""), core::ExInvalidPDFFile);
 }
 
+TEST_F(BaseDocTest, RepairedTrailerNamingNoSecurityHandlerLeavesTheFileUnencrypted) {
+    // A trailer the repair found may belong to an older revision or to a file
+    // embedded in this one: when its /Encrypt leads to no security handler's
+    // dictionary, the file is read as it is. An intact trailer naming the same
+    // is refused clearly.
+    const struct {
+        const char* what;
+        std::string encrypt;
+        std::string object6;
+        bool intactRefused;
+    } cases[] = {
+        {"a missing object", "/Encrypt 40 0 R", "null", false},
+        {"an integer", "/Encrypt 6 0 R", "42", true},
+        {"a font", "/Encrypt 3 0 R", "null", true},
+        {"a dictionary of no handler", "/Encrypt 6 0 R", "<< /Filter /FlateDecode /V 1 >>", true},
+        {"a direct dictionary of no handler", "/Encrypt << /Length 40 >>", "null", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        PdfBuilder b = MinimalDocument(1);
+        b.Set(6, c.object6);
+        b.TrailerExtra(c.encrypt);
+        qz::testing::WriteOptions damaged;
+        // A startxref that leads to an object, not a section: the
+        // cross-reference is rebuilt.
+        damaged.damage.startxref = b.Build().offsets.at(1);
+        auto repaired = Load(b.Write(damaged));
+        ASSERT_TRUE(repaired->GetReader()->GetXRef()->IsTrailerRepaired());
+        EXPECT_FALSE(repaired->GetIsEncrypted());
+        EXPECT_EQ(repaired->GetEncrypt(), nullptr);
+        EXPECT_EQ(repaired->GetTrailer()->LookupRefObj("Encrypt"), nullptr);
+        ASSERT_NE(repaired->GetDocRoot(), nullptr);
+        // What /Encrypt named is an ordinary object of the file.
+        EXPECT_TRUE(repaired->GetObject(3)->IsDict());
+
+        if (c.intactRefused) {
+            try {
+                Load(b.Write());
+                ADD_FAILURE() << "intact file loaded";
+            } catch (const core::ExUnsupportedFeature& e) {
+                EXPECT_TRUE(std::string(e.what()).starts_with("Unsupported encryption: ")) << e.what();
+            }
+        } else {
+            EXPECT_FALSE(Load(b.Write())->GetIsEncrypted());
+        }
+    }
+}
+
 class EncryptedBaseDocTest : public BaseDocTest {
 protected:
     static void SetUpTestSuite() {
@@ -293,6 +341,22 @@ TEST_F(EncryptedBaseDocTest, SettingsAndPermissionsComeFromTheFile) {
         ASSERT_NE(doc->GetDocRoot(), nullptr);
         EXPECT_TRUE(doc->GetObject(3)->IsDict());
     }
+}
+
+TEST_F(EncryptedBaseDocTest, RepairedTrailerOfAnEncryptedFileKeepsItsEncryption) {
+    QZ_REQUIRE_TOOLS("qpdf");
+    std::string bytes = Bytes("rc4-128.pdf");
+    // A startxref that leads nowhere: the cross-reference is rebuilt.
+    const size_t digits = bytes.find_first_of("0123456789", bytes.rfind("startxref"));
+    ASSERT_NE(digits, std::string::npos);
+    bytes[digits] = '9';
+    bytes.insert(digits, "9");
+    EXPECT_THROW(Load(bytes, "wrong"), core::ExInvalidPassword);
+    auto doc = Load(bytes, "user");
+    ASSERT_TRUE(doc->GetReader()->GetXRef()->IsTrailerRepaired());
+    EXPECT_TRUE(doc->GetIsEncrypted());
+    EXPECT_EQ(doc->GetEncryptSettings()->Level(), filters::TqzPDFEncryptionLevel::elRC4_128Bit);
+    ASSERT_NE(doc->GetDocRoot(), nullptr);
 }
 
 TEST_F(EncryptedBaseDocTest, WrongPasswordIsInvalidPassword) {
