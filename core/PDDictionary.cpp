@@ -126,6 +126,12 @@ std::unique_ptr<TqzPDBaseObject> TqzPDDictionary::LookupRefObjClone(std::string_
     return value ? value->Clone() : std::make_unique<TqzPDNull>();
 }
 
+bool IsSignatureDictionary(const TqzPDDictionary& dict) {
+    const TqzPDBaseObject* type = dict.LookupRefObj("Type");
+    if (type == nullptr) return dict.LookupRefObj("ByteRange") != nullptr;
+    return type->IsName("Sig") || type->IsName("DocTimeStamp");
+}
+
 void TqzPDDictionary::Add(std::string_view key, std::unique_ptr<TqzPDBaseObject> value) {
     if (value) FDict->Entries().emplace_back(std::string(key), std::move(value));
     SetIsChanged(true);
@@ -267,7 +273,8 @@ TqzSaveStep TqzPDDictionary::SaveStep(TqzSaveContext& context, TqzSaveFrame& fra
         if (FIsChanged) value.SetIsChanged(true);
         if (value.IsIndirectRef()) {
             WriteReference(context, static_cast<const TqzPDIndirectRef&>(value), doc);
-        } else if (value.IsString() && encrypts && key != "U" && key != "O") {
+        } else if (value.IsString() && encrypts && key != "U" && key != "O" &&
+                   !(key == "Contents" && IsSignatureDictionary(*this))) {
             WriteEncryptedString(context, static_cast<TqzPDString&>(value), *this, *doc);
         } else if (value.IsArray() && key == "ID") {
             // The trailer's file identifiers stay unencrypted.

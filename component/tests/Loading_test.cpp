@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "component/ComponentExceptions.h"
 #include "component/PDFDocument.h"
 #include "component/tests/ComponentTestSupport.h"
@@ -219,6 +221,31 @@ TEST_F(LoadingTest, RefusedPasswordWithoutAHandlerRaisesAndLoadsNothing) {
     EXPECT_FALSE(fs::exists(dir_.File("out.pdf")));
     EXPECT_TRUE(component.LoadFromFile(locked, "secret"));
     EXPECT_EQ(component.GetPageCount(), 2);
+}
+
+TEST_F(LoadingTest, SignedThenEncryptedFileMergesWithItsSignatureContentsAsStored) {
+    // A signature's /Contents is never encrypted: read as stored, and written
+    // so into the encrypted output. 37 bytes are no whole number of AES blocks.
+    QZ_REQUIRE_TOOLS("qpdf", "pdftotext", "pdfinfo");
+    const std::string signature = std::string("\x30\x82\x05\xF1\x06\x09\x2A\x86\x48", 9) + std::string(28, '\0');
+    std::string hex = core::StringToHex2(signature);
+    for (char& c : hex) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const fs::path plain = dir_.Write("signed.pdf", testing::SignedDocument(signature).Write());
+    for (const auto level : {testing::QpdfEncryption::Rc4_128, testing::QpdfEncryption::Aes128}) {
+        SCOPED_TRACE(static_cast<int>(level));
+        const fs::path encrypted = Encrypted(dir_, plain, "signed-encrypted.pdf", level);
+        const fs::path out = dir_.File("out.pdf");
+        {
+            TqzPDFDocument component;
+            component.MergeDocs(Paths({encrypted, a_}));
+            component.SaveToFile(out, false, false);
+        }
+        EXPECT_TRUE(testing::QpdfCheckPasses(out));
+        EXPECT_EQ(PageMarkers(out), Concat({Markers("S", 1), Markers("A", 1)}));
+        const testing::RunResult decrypted = testing::RunProgram({"qpdf", "--decrypt", "--qdf", out.string(), "-"});
+        EXPECT_NE(decrypted.out.find("/Type /Sig"), std::string::npos);
+        EXPECT_NE(decrypted.out.find("/Contents <" + hex + ">"), std::string::npos) << decrypted.Describe();
+    }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "core/Limits.h"
 #include "core/PDArray.h"
 #include "core/PDBaseExceptions.h"
@@ -12,6 +14,7 @@
 #include "core/PDReader.h"
 #include "core/PDString.h"
 #include "core/PDXRef.h"
+#include "core/Conversions.h"
 #include "document/tests/DocumentTestSupport.h"
 #include "filters/Registration.h"
 #include "testing/GTestSupport.h"
@@ -366,6 +369,88 @@ TEST_F(EncryptedBaseDocTest, WrongPasswordIsInvalidPassword) {
         FAIL() << "no exception";
     } catch (const core::ExInvalidPassword& e) {
         EXPECT_STREQ(e.what(), "Invalid password");
+    }
+}
+
+// The stored /Contents of every signature dictionary below: DER-like bytes
+// and the zeros a signer leaves unused.
+const std::string kSignatureBytes = std::string("\x30\x82\x01\x0A\x06\x09\x2A\x86\x48\xFF\x00\x7F", 12) +
+                                    std::string(25, '\0');
+
+// The signature dictionaries the form's fields hold, in field order.
+std::vector<core::TqzPDDictionary*> SignatureValues(TqzPDBaseDoc& doc) {
+    std::vector<core::TqzPDDictionary*> values;
+    const auto* form = static_cast<core::TqzPDDictionary*>(doc.GetDocRoot()->LookUp("AcroForm"));
+    const auto* fields = static_cast<core::TqzPDArray*>(form->LookUp("Fields"));
+    for (int32_t i = 0; i < fields->GetLength(); ++i) {
+        const auto* field = static_cast<core::TqzPDDictionary*>(fields->Get(i));
+        values.push_back(static_cast<core::TqzPDDictionary*>(field->LookUp("V")));
+    }
+    return values;
+}
+
+// The /Contents of the text annotation: an ordinary string.
+std::string NoteContents(TqzPDBaseDoc& doc) {
+    const auto* pages = static_cast<core::TqzPDDictionary*>(doc.GetDocRoot()->LookUp("Pages"));
+    const auto* page = static_cast<core::TqzPDDictionary*>(static_cast<core::TqzPDArray*>(pages->LookUp("Kids"))->Get(0));
+    const auto* annots = static_cast<core::TqzPDArray*>(page->LookUp("Annots"));
+    return TextOf(static_cast<core::TqzPDDictionary*>(annots->Get(3))->LookUp("Contents"));
+}
+
+TEST_F(EncryptedBaseDocTest, SignatureContentsAreReadAsStored) {
+    // qpdf leaves the /Contents of /Type /Sig dictionaries unencrypted, as
+    // signers do; every other string is encrypted.
+    QZ_REQUIRE_TOOLS("qpdf");
+    const auto plain = dir_->Write("signed.pdf", qz::testing::SignedDocument(kSignatureBytes).Write());
+    using qz::testing::QpdfEncryption;
+    for (const QpdfEncryption level : {QpdfEncryption::Rc4_40, QpdfEncryption::Rc4_128, QpdfEncryption::Aes128}) {
+        SCOPED_TRACE(static_cast<int>(level));
+        const auto encrypted = dir_->File("signed-encrypted.pdf");
+        qz::testing::QpdfTransform(plain, encrypted, qz::testing::QpdfEncryptArgs("", "owner", level));
+        auto doc = Load(platform::ReadFileBytes(encrypted));
+        const auto values = SignatureValues(*doc);
+        ASSERT_EQ(values.size(), 3u);
+        EXPECT_EQ(TextOf(values[0]->LookUp("Contents")), kSignatureBytes);
+        EXPECT_EQ(TextOf(values[0]->LookUp("Reason")), "Approved");
+        EXPECT_EQ(NoteContents(*doc), "A note");
+    }
+}
+
+TEST_F(EncryptedBaseDocTest, SignatureContentsAreWrittenUnencrypted) {
+    // Every kind of signature dictionary keeps its /Contents as stored in an
+    // encrypted output, and reads back so.
+    QZ_REQUIRE_TOOLS("qpdf");
+    using filters::TqzPDFEncryptionLevel;
+    const std::string hex = core::StringToHex2(kSignatureBytes);
+    for (const TqzPDFEncryptionLevel level : {TqzPDFEncryptionLevel::elRC4_40Bit, TqzPDFEncryptionLevel::elAES_128Bit}) {
+        SCOPED_TRACE(static_cast<int>(level));
+        auto doc = Load(qz::testing::SignedDocument(kSignatureBytes).Write());
+        auto settings = std::make_unique<filters::TqzEncryptionSettings>();
+        settings->SetEnabled(true);
+        settings->SetLevel(level);
+        doc->SetUserEncryptionSettings(std::move(settings));
+        doc->SetSaveOptions("%PDF-1.6\r\n", false, true, false, false, false, false, false, false);
+        const auto out = dir_->File("signed-out.pdf");
+        doc->SaveDocument(out);
+        EXPECT_TRUE(qz::testing::QpdfCheckPasses(out));
+        std::string stored = platform::ReadFileBytes(out);
+        for (char& c : stored) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        size_t plainCopies = 0;
+        for (size_t at = stored.find(hex); at != std::string::npos; at = stored.find(hex, at + 1)) ++plainCopies;
+        EXPECT_EQ(plainCopies, 3u);
+        // qpdf reads the /Type /Sig one as stored too.
+        const auto decrypted = qz::testing::RunProgram({"qpdf", "--decrypt", "--qdf", out.string(), "-"});
+        std::string lowerHex = hex;
+        for (char& c : lowerHex) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        EXPECT_NE(decrypted.out.find("/Contents <" + lowerHex + ">"), std::string::npos) << decrypted.Describe();
+
+        auto again = Load(platform::ReadFileBytes(out));
+        ASSERT_TRUE(again->GetIsEncrypted());
+        for (core::TqzPDDictionary* value : SignatureValues(*again)) {
+            EXPECT_EQ(TextOf(value->LookUp("Contents")), kSignatureBytes);
+            EXPECT_EQ(TextOf(value->LookUp("Reason")), "Approved");
+        }
+        EXPECT_EQ(NoteContents(*again), "A note");
     }
 }
 
