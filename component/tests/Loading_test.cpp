@@ -7,6 +7,7 @@
 #include "component/tests/ComponentTestSupport.h"
 #include "core/Conversions.h"
 #include "document/PDModelException.h"
+#include "platform/Streams.h"
 
 namespace qz::component {
 namespace {
@@ -221,6 +222,62 @@ TEST_F(LoadingTest, RefusedPasswordWithoutAHandlerRaisesAndLoadsNothing) {
     EXPECT_FALSE(fs::exists(dir_.File("out.pdf")));
     EXPECT_TRUE(component.LoadFromFile(locked, "secret"));
     EXPECT_EQ(component.GetPageCount(), 2);
+}
+
+// `bytes` of a file qpdf wrote with uncompressed streams, damaged as AES data
+// is when a piece of a block is lost: the last `count` bytes of every
+// stream's data and of the hexadecimal /Title are blanked and the /Length
+// lowered, so every offset stays where it was. Returns how many streams it cut.
+int32_t CutBlockPieces(std::string& bytes, size_t count) {
+    int32_t streams = 0;
+    for (size_t at = bytes.find("stream\n"); at != std::string::npos; at = bytes.find("stream\n", at + 1)) {
+        if (at >= 3 && bytes.compare(at - 3, 3, "end") == 0) continue;
+        const size_t digits = bytes.rfind("/Length ", at) + 8;
+        const size_t end = bytes.find_first_not_of("0123456789", digits);
+        const size_t length = std::stoul(bytes.substr(digits, end - digits));
+        std::string shorter = std::to_string(length - count);
+        shorter.resize(end - digits, ' ');
+        bytes.replace(digits, end - digits, shorter);
+        const size_t data = at + 7;
+        bytes.replace(data + length - count, count, count, ' ');
+        ++streams;
+    }
+    const size_t close = bytes.find('>', bytes.find("/Title <"));
+    bytes.replace(close - 2 * count, 2 * count, 2 * count, ' ');
+    return streams;
+}
+
+TEST_F(LoadingTest, DamagedAESDataKeepsItsWholeBlocksAndTheMergeGoesOn) {
+    // Every stream and the title of an AES file lose the end of their last
+    // block. What their whole blocks hold is kept, as other readers keep it,
+    // and the merge goes on.
+    QZ_REQUIRE_TOOLS("qpdf", "pdftotext", "pdfinfo");
+    testing::PdfBuilder b = testing::MinimalDocument(2, "D");
+    const std::string title = "A title that fills three AES blocks.....";
+    ASSERT_EQ(title.size(), 40u);
+    b.SetInfo(b.Add("<< /Title (" + title + ") >>"));
+    const fs::path plain = dir_.Write("plain.pdf", b.Write());
+    std::vector<std::string> args = testing::QpdfEncryptArgs("", "owner", testing::QpdfEncryption::Aes128);
+    args.insert(args.begin(), "--compress-streams=n");
+    const fs::path intact = dir_.File("intact.pdf");
+    testing::QpdfTransform(plain, intact, args);
+    std::string bytes = platform::ReadFileBytes(intact);
+    ASSERT_EQ(CutBlockPieces(bytes, 7), 2);
+    const fs::path damaged = dir_.Write("damaged.pdf", bytes);
+    // Poppler reads the damaged file's pages.
+    ASSERT_EQ(PageMarkers(damaged), Markers("D", 2));
+
+    const fs::path out = dir_.File("out.pdf");
+    {
+        TqzPDFDocument component;
+        component.MergeDocs(Paths({damaged, a_}));
+        component.SaveToFile(out, false, false);
+    }
+    EXPECT_TRUE(testing::QpdfCheckPasses(out));
+    EXPECT_EQ(PageMarkers(out), Concat({Markers("D", 2), Markers("A", 1)}));
+    // The title keeps its two whole blocks.
+    const testing::RunResult info = testing::RunProgram({"pdfinfo", out.string()});
+    EXPECT_NE(info.out.find("Title:           " + title.substr(0, 32) + "\n"), std::string::npos) << info.Describe();
 }
 
 TEST_F(LoadingTest, SignedThenEncryptedFileMergesWithItsSignatureContentsAsStored) {
