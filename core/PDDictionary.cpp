@@ -34,6 +34,16 @@ bool LessIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() < b.size();
 }
 
+// The strings an encrypted file stores unencrypted: the standard security
+// handler's /O and /U, and a signature's /Contents.
+bool IsStoredPlain(const TqzPDDictionary& dict, std::string_view key) {
+    if (key == "O" || key == "U") {
+        const TqzPDBaseObject* filter = dict.LookupRefObj("Filter");
+        return filter != nullptr && filter->IsName("Standard");
+    }
+    return key == "Contents" && IsSignatureDictionary(dict);
+}
+
 }  // namespace
 
 // ---- TqzDict ----
@@ -273,8 +283,7 @@ TqzSaveStep TqzPDDictionary::SaveStep(TqzSaveContext& context, TqzSaveFrame& fra
         if (FIsChanged) value.SetIsChanged(true);
         if (value.IsIndirectRef()) {
             WriteReference(context, static_cast<const TqzPDIndirectRef&>(value), doc);
-        } else if (value.IsString() && encrypts && key != "U" && key != "O" &&
-                   !(key == "Contents" && IsSignatureDictionary(*this))) {
+        } else if (value.IsString() && encrypts && !IsStoredPlain(*this, key)) {
             WriteEncryptedString(context, static_cast<TqzPDString&>(value), *this, *doc);
         } else if (value.IsArray() && key == "ID") {
             // The trailer's file identifiers stay unencrypted.

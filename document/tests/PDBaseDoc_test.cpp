@@ -454,5 +454,27 @@ TEST_F(EncryptedBaseDocTest, SignatureContentsAreWrittenUnencrypted) {
     }
 }
 
+TEST_F(BaseDocTest, OrdinaryStringsUnderOAndUAreEncrypted) {
+    // Only the security handler's own /O and /U stay unencrypted: any other
+    // dictionary's strings under those keys read back as they were.
+    PdfBuilder b = MinimalDocument(1);
+    b.Set(1, "<< /Type /Catalog /Pages 2 0 R /Extra 6 0 R >>");
+    b.Set(6, "<< /O (owner text) /U (user text) /Filter /NotAHandler >>");
+    auto doc = Load(b.Write());
+    auto settings = std::make_unique<filters::TqzEncryptionSettings>();
+    settings->SetEnabled(true);
+    settings->SetLevel(filters::TqzPDFEncryptionLevel::elRC4_128Bit);
+    doc->SetUserEncryptionSettings(std::move(settings));
+    doc->SetSaveOptions("%PDF-1.6\r\n", false, true, false, false, false, false, false, false);
+    auto out = std::make_shared<platform::MemoryStream>();
+    doc->SaveDocument(*out);
+
+    auto again = Load(out->Bytes());
+    ASSERT_TRUE(again->GetIsEncrypted());
+    const auto* extra = static_cast<core::TqzPDDictionary*>(again->GetDocRoot()->LookUp("Extra"));
+    EXPECT_EQ(TextOf(extra->LookUp("O")), "owner text");
+    EXPECT_EQ(TextOf(extra->LookUp("U")), "user text");
+}
+
 }  // namespace
 }  // namespace qz::document
