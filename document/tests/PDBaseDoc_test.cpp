@@ -362,6 +362,22 @@ TEST_F(EncryptedBaseDocTest, RepairedTrailerOfAnEncryptedFileKeepsItsEncryption)
     ASSERT_NE(doc->GetDocRoot(), nullptr);
 }
 
+TEST_F(EncryptedBaseDocTest, KeyLengthLeftOutIsSettledByThePassword) {
+    // Without /Length the key is 40 bits; a 128-bit file that leaves it out
+    // opens all the same and reports its level after the check.
+    QZ_REQUIRE_TOOLS("qpdf");
+    std::string bytes = Bytes("rc4-128.pdf");
+    // qpdf writes the keys in order: /Length follows /Filter.
+    const size_t length = bytes.find("/Length 128", bytes.find("/Filter /Standard"));
+    ASSERT_NE(length, std::string::npos);
+    bytes.replace(length, 11, 11, ' ');
+    auto doc = Load(bytes, "user");
+    EXPECT_EQ(doc->GetEncryptSettings()->Level(), filters::TqzPDFEncryptionLevel::elRC4_128Bit);
+    EXPECT_EQ(doc->GetUserEncryptionSettings()->Level(), filters::TqzPDFEncryptionLevel::elRC4_128Bit);
+    EXPECT_TRUE(doc->GetPermissions({}).Contains(filters::TqzUserPermissionsType::AllowDocAssembly));
+    EXPECT_TRUE(doc->GetObject(3)->IsDict());
+}
+
 TEST_F(EncryptedBaseDocTest, WrongPasswordIsInvalidPassword) {
     QZ_REQUIRE_TOOLS("qpdf");
     try {
