@@ -138,8 +138,8 @@ std::unique_ptr<TqzPDBaseObject> TqzPDDictionary::LookupRefObjClone(std::string_
 
 bool IsSignatureDictionary(const TqzPDDictionary& dict) {
     const TqzPDBaseObject* type = dict.LookupRefObj("Type");
-    if (type == nullptr) return dict.LookupRefObj("ByteRange") != nullptr;
-    return type->IsName("Sig") || type->IsName("DocTimeStamp");
+    if (type != nullptr && (type->IsName("Sig") || type->IsName("DocTimeStamp"))) return true;
+    return dict.LookupRefObj("ByteRange") != nullptr;
 }
 
 void TqzPDDictionary::Add(std::string_view key, std::unique_ptr<TqzPDBaseObject> value) {
