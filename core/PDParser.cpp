@@ -157,7 +157,8 @@ std::unique_ptr<TqzPDBaseObject> TqzPDParser::ParseDictionary(std::string_view f
     // whether it is a signature's, which is never encrypted.
     bool heldContents = false;
     auto settleContents = [&] {
-        if (heldContents && !IsSignatureDictionary(*dict)) DecryptHeldContents(*dict, objNum, genNum);
+        if (heldContents && !IsSignatureDictionary(*dict))
+            DecryptHeldContents(*dict, objNum, genNum);
     };
     while (!FBufObject1->IsCommand(">>") && !IsEnd(*FBufObject1)) {
         if (AtObjectBoundary()) {

@@ -92,7 +92,8 @@ class TqzPDParser : public TqzObject {
                                                      uint32_t genNum, int32_t depth);
     std::unique_ptr<TqzPDBaseObject> DecryptString(uint32_t objNum, uint32_t genNum);
     // A string as stored in the file, decrypted for its object.
-    std::unique_ptr<TqzPDString> Decrypted(const TqzPDString& stored, uint32_t objNum, uint32_t genNum);
+    std::unique_ptr<TqzPDString> Decrypted(const TqzPDString& stored, uint32_t objNum,
+                                           uint32_t genNum);
     // Decrypts the string /Contents entries of `dict`, held as stored while
     // it was read.
     void DecryptHeldContents(TqzPDDictionary& dict, uint32_t objNum, uint32_t genNum);

@@ -138,7 +138,8 @@ void TqzPDBaseDoc::LoadDocument(const std::filesystem::path& fileName, const std
 
 bool TqzPDBaseDoc::ReadEncryptionDictionary() {
     core::TqzPDDictionary* dict = AsDict(FEncryptObj);
-    if (FTrailerRepaired && (dict == nullptr || !filters::DocumentSecurity::IsKnownHandlerDictionary(*dict))) {
+    if (FTrailerRepaired &&
+        (dict == nullptr || !filters::DocumentSecurity::IsKnownHandlerDictionary(*dict))) {
         // The repair may have found an older revision's trailer, or one of a
         // file embedded in this one: an /Encrypt that leads to no security
         // handler's dictionary does not encrypt this file.

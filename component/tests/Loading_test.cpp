@@ -230,7 +230,8 @@ TEST_F(LoadingTest, RefusedPasswordWithoutAHandlerRaisesAndLoadsNothing) {
 // lowered, so every offset stays where it was. Returns how many streams it cut.
 int32_t CutBlockPieces(std::string& bytes, size_t count) {
     int32_t streams = 0;
-    for (size_t at = bytes.find("stream\n"); at != std::string::npos; at = bytes.find("stream\n", at + 1)) {
+    for (size_t at = bytes.find("stream\n"); at != std::string::npos;
+         at = bytes.find("stream\n", at + 1)) {
         if (at >= 3 && bytes.compare(at - 3, 3, "end") == 0) continue;
         const size_t digits = bytes.rfind("/Length ", at) + 8;
         const size_t end = bytes.find_first_not_of("0123456789", digits);
@@ -257,7 +258,8 @@ TEST_F(LoadingTest, DamagedAESDataKeepsItsWholeBlocksAndTheMergeGoesOn) {
     ASSERT_EQ(title.size(), 40u);
     b.SetInfo(b.Add("<< /Title (" + title + ") >>"));
     const fs::path plain = dir_.Write("plain.pdf", b.Write());
-    std::vector<std::string> args = testing::QpdfEncryptArgs("", "owner", testing::QpdfEncryption::Aes128);
+    std::vector<std::string> args =
+        testing::QpdfEncryptArgs("", "owner", testing::QpdfEncryption::Aes128);
     args.insert(args.begin(), "--compress-streams=n");
     const fs::path intact = dir_.File("intact.pdf");
     testing::QpdfTransform(plain, intact, args);
@@ -277,14 +279,16 @@ TEST_F(LoadingTest, DamagedAESDataKeepsItsWholeBlocksAndTheMergeGoesOn) {
     EXPECT_EQ(PageMarkers(out), Concat({Markers("D", 2), Markers("A", 1)}));
     // The title keeps its two whole blocks.
     const testing::RunResult info = testing::RunProgram({"pdfinfo", out.string()});
-    EXPECT_NE(info.out.find("Title:           " + title.substr(0, 32) + "\n"), std::string::npos) << info.Describe();
+    EXPECT_NE(info.out.find("Title:           " + title.substr(0, 32) + "\n"), std::string::npos)
+        << info.Describe();
 }
 
 TEST_F(LoadingTest, SignedThenEncryptedFileMergesWithItsSignatureContentsAsStored) {
     // A signature's /Contents is never encrypted: read as stored, and written
     // so into the encrypted output. 37 bytes are no whole number of AES blocks.
     QZ_REQUIRE_TOOLS("qpdf", "pdftotext", "pdfinfo");
-    const std::string signature = std::string("\x30\x82\x05\xF1\x06\x09\x2A\x86\x48", 9) + std::string(28, '\0');
+    const std::string signature =
+        std::string("\x30\x82\x05\xF1\x06\x09\x2A\x86\x48", 9) + std::string(28, '\0');
     std::string hex = core::StringToHex2(signature);
     for (char& c : hex) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     const fs::path plain = dir_.Write("signed.pdf", testing::SignedDocument(signature).Write());
@@ -299,9 +303,11 @@ TEST_F(LoadingTest, SignedThenEncryptedFileMergesWithItsSignatureContentsAsStore
         }
         EXPECT_TRUE(testing::QpdfCheckPasses(out));
         EXPECT_EQ(PageMarkers(out), Concat({Markers("S", 1), Markers("A", 1)}));
-        const testing::RunResult decrypted = testing::RunProgram({"qpdf", "--decrypt", "--qdf", out.string(), "-"});
+        const testing::RunResult decrypted =
+            testing::RunProgram({"qpdf", "--decrypt", "--qdf", out.string(), "-"});
         EXPECT_NE(decrypted.out.find("/Type /Sig"), std::string::npos);
-        EXPECT_NE(decrypted.out.find("/Contents <" + hex + ">"), std::string::npos) << decrypted.Describe();
+        EXPECT_NE(decrypted.out.find("/Contents <" + hex + ">"), std::string::npos)
+            << decrypted.Describe();
     }
 }
 

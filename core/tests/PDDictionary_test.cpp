@@ -222,12 +222,17 @@ TEST(PDDictionary, EncryptedOutputSparesTheHandlersUOAndID) {
         std::vector<std::pair<const char*, const char*>> names;
         std::string expected;
     } cases[] = {
-        {"no handler", {}, "<</O <" + StringToHex2("{12,0:o}") + "> /Contents <" + StringToHex2("{12,0:c}") + "> >>"},
-        {"a signature", {{"Type", "Sig"}},
+        {"no handler",
+         {},
+         "<</O <" + StringToHex2("{12,0:o}") + "> /Contents <" + StringToHex2("{12,0:c}") + "> >>"},
+        {"a signature",
+         {{"Type", "Sig"}},
          "<</Type /Sig /O <" + StringToHex2("{12,0:o}") + "> /Contents (c) >>"},
-        {"a timestamp", {{"Type", "DocTimeStamp"}},
+        {"a timestamp",
+         {{"Type", "DocTimeStamp"}},
          "<</Type /DocTimeStamp /O <" + StringToHex2("{12,0:o}") + "> /Contents (c) >>"},
-        {"a field value without /Type", {{"ByteRange", "X"}},
+        {"a field value without /Type",
+         {{"ByteRange", "X"}},
          "<</ByteRange /X /O <" + StringToHex2("{12,0:o}") + "> /Contents (c) >>"},
     };
     for (const auto& c : cases) {

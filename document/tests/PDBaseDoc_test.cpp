@@ -4,6 +4,7 @@
 
 #include <cctype>
 
+#include "core/Conversions.h"
 #include "core/Limits.h"
 #include "core/PDArray.h"
 #include "core/PDBaseExceptions.h"
@@ -14,7 +15,6 @@
 #include "core/PDReader.h"
 #include "core/PDString.h"
 #include "core/PDXRef.h"
-#include "core/Conversions.h"
 #include "document/tests/DocumentTestSupport.h"
 #include "filters/Registration.h"
 #include "testing/GTestSupport.h"
@@ -272,7 +272,8 @@ TEST_F(BaseDocTest, RepairedTrailerNamingNoSecurityHandlerLeavesTheFileUnencrypt
                 Load(b.Write());
                 ADD_FAILURE() << "intact file loaded";
             } catch (const core::ExUnsupportedFeature& e) {
-                EXPECT_TRUE(std::string(e.what()).starts_with("Unsupported encryption: ")) << e.what();
+                EXPECT_TRUE(std::string(e.what()).starts_with("Unsupported encryption: "))
+                    << e.what();
             }
         } else {
             EXPECT_FALSE(Load(b.Write())->GetIsEncrypted());
@@ -373,8 +374,10 @@ TEST_F(EncryptedBaseDocTest, KeyLengthLeftOutIsSettledByThePassword) {
     bytes.replace(length, 11, 11, ' ');
     auto doc = Load(bytes, "user");
     EXPECT_EQ(doc->GetEncryptSettings()->Level(), filters::TqzPDFEncryptionLevel::elRC4_128Bit);
-    EXPECT_EQ(doc->GetUserEncryptionSettings()->Level(), filters::TqzPDFEncryptionLevel::elRC4_128Bit);
-    EXPECT_TRUE(doc->GetPermissions({}).Contains(filters::TqzUserPermissionsType::AllowDocAssembly));
+    EXPECT_EQ(doc->GetUserEncryptionSettings()->Level(),
+              filters::TqzPDFEncryptionLevel::elRC4_128Bit);
+    EXPECT_TRUE(
+        doc->GetPermissions({}).Contains(filters::TqzUserPermissionsType::AllowDocAssembly));
     EXPECT_TRUE(doc->GetObject(3)->IsDict());
 }
 
@@ -390,8 +393,8 @@ TEST_F(EncryptedBaseDocTest, WrongPasswordIsInvalidPassword) {
 
 // The stored /Contents of every signature dictionary below: DER-like bytes
 // and the zeros a signer leaves unused.
-const std::string kSignatureBytes = std::string("\x30\x82\x01\x0A\x06\x09\x2A\x86\x48\xFF\x00\x7F", 12) +
-                                    std::string(25, '\0');
+const std::string kSignatureBytes =
+    std::string("\x30\x82\x01\x0A\x06\x09\x2A\x86\x48\xFF\x00\x7F", 12) + std::string(25, '\0');
 
 // The signature dictionaries the form's fields hold, in field order.
 std::vector<core::TqzPDDictionary*> SignatureValues(TqzPDBaseDoc& doc) {
@@ -408,7 +411,8 @@ std::vector<core::TqzPDDictionary*> SignatureValues(TqzPDBaseDoc& doc) {
 // The /Contents of the text annotation: an ordinary string.
 std::string NoteContents(TqzPDBaseDoc& doc) {
     const auto* pages = static_cast<core::TqzPDDictionary*>(doc.GetDocRoot()->LookUp("Pages"));
-    const auto* page = static_cast<core::TqzPDDictionary*>(static_cast<core::TqzPDArray*>(pages->LookUp("Kids"))->Get(0));
+    const auto* page = static_cast<core::TqzPDDictionary*>(
+        static_cast<core::TqzPDArray*>(pages->LookUp("Kids"))->Get(0));
     const auto* annots = static_cast<core::TqzPDArray*>(page->LookUp("Annots"));
     return TextOf(static_cast<core::TqzPDDictionary*>(annots->Get(3))->LookUp("Contents"));
 }
@@ -417,12 +421,15 @@ TEST_F(EncryptedBaseDocTest, SignatureContentsAreReadAsStored) {
     // qpdf leaves the /Contents of /Type /Sig dictionaries unencrypted, as
     // signers do; every other string is encrypted.
     QZ_REQUIRE_TOOLS("qpdf");
-    const auto plain = dir_->Write("signed.pdf", qz::testing::SignedDocument(kSignatureBytes).Write());
+    const auto plain =
+        dir_->Write("signed.pdf", qz::testing::SignedDocument(kSignatureBytes).Write());
     using qz::testing::QpdfEncryption;
-    for (const QpdfEncryption level : {QpdfEncryption::Rc4_40, QpdfEncryption::Rc4_128, QpdfEncryption::Aes128}) {
+    for (const QpdfEncryption level :
+         {QpdfEncryption::Rc4_40, QpdfEncryption::Rc4_128, QpdfEncryption::Aes128}) {
         SCOPED_TRACE(static_cast<int>(level));
         const auto encrypted = dir_->File("signed-encrypted.pdf");
-        qz::testing::QpdfTransform(plain, encrypted, qz::testing::QpdfEncryptArgs("", "owner", level));
+        qz::testing::QpdfTransform(plain, encrypted,
+                                   qz::testing::QpdfEncryptArgs("", "owner", level));
         auto doc = Load(platform::ReadFileBytes(encrypted));
         const auto values = SignatureValues(*doc);
         ASSERT_EQ(values.size(), 3u);
@@ -438,7 +445,8 @@ TEST_F(EncryptedBaseDocTest, SignatureContentsAreWrittenUnencrypted) {
     QZ_REQUIRE_TOOLS("qpdf");
     using filters::TqzPDFEncryptionLevel;
     const std::string hex = core::StringToHex2(kSignatureBytes);
-    for (const TqzPDFEncryptionLevel level : {TqzPDFEncryptionLevel::elRC4_40Bit, TqzPDFEncryptionLevel::elAES_128Bit}) {
+    for (const TqzPDFEncryptionLevel level :
+         {TqzPDFEncryptionLevel::elRC4_40Bit, TqzPDFEncryptionLevel::elAES_128Bit}) {
         SCOPED_TRACE(static_cast<int>(level));
         auto doc = Load(qz::testing::SignedDocument(kSignatureBytes).Write());
         auto settings = std::make_unique<filters::TqzEncryptionSettings>();
@@ -452,13 +460,16 @@ TEST_F(EncryptedBaseDocTest, SignatureContentsAreWrittenUnencrypted) {
         std::string stored = platform::ReadFileBytes(out);
         for (char& c : stored) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         size_t plainCopies = 0;
-        for (size_t at = stored.find(hex); at != std::string::npos; at = stored.find(hex, at + 1)) ++plainCopies;
+        for (size_t at = stored.find(hex); at != std::string::npos; at = stored.find(hex, at + 1))
+            ++plainCopies;
         EXPECT_EQ(plainCopies, 3u);
         // qpdf reads the /Type /Sig one as stored too.
-        const auto decrypted = qz::testing::RunProgram({"qpdf", "--decrypt", "--qdf", out.string(), "-"});
+        const auto decrypted =
+            qz::testing::RunProgram({"qpdf", "--decrypt", "--qdf", out.string(), "-"});
         std::string lowerHex = hex;
         for (char& c : lowerHex) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        EXPECT_NE(decrypted.out.find("/Contents <" + lowerHex + ">"), std::string::npos) << decrypted.Describe();
+        EXPECT_NE(decrypted.out.find("/Contents <" + lowerHex + ">"), std::string::npos)
+            << decrypted.Describe();
 
         auto again = Load(platform::ReadFileBytes(out));
         ASSERT_TRUE(again->GetIsEncrypted());

@@ -120,12 +120,13 @@ TEST(CryptStream, DamagedAESDataReadsAsAStringOfItDecrypts) {
     const std::string key = RandomBytes(16, 11);
     const std::string plain = RandomBytes(100003, 12);
     const std::string good = EncryptWithObjectKey(CryptMethod::AESV2, key, plain);
-    for (const std::string& data : {std::string(), good.substr(0, 1), good.substr(0, 16), good.substr(0, 21),
-                                    good.substr(0, 70000 + 5), good + "xyz"}) {
+    for (const std::string& data : {std::string(), good.substr(0, 1), good.substr(0, 16),
+                                    good.substr(0, 21), good.substr(0, 70000 + 5), good + "xyz"}) {
         SCOPED_TRACE(data.size());
         const std::string expected = DecryptWithObjectKey(CryptMethod::AESV2, key, data);
         const size_t blocks = data.size() < 16 ? 0 : (data.size() - 16) / 16 * 16;
-        EXPECT_TRUE(Same(expected, (std::string(plain) + std::string(16, '\x0D')).substr(0, blocks)));
+        EXPECT_TRUE(
+            Same(expected, (std::string(plain) + std::string(16, '\x0D')).substr(0, blocks)));
         TqzCryptStream stream(Mem(data), CryptMethod::AESV2, key);
         for (uint32_t chunk : {5u, 4096u, 300000u}) {
             stream.Reset();

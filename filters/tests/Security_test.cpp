@@ -494,7 +494,8 @@ TEST(SecurityInterop, KeyLengthLeftOutIsFortyBitsUnlessOnly128Opens) {
             TqzEncryptionSettings settings;
             ASSERT_TRUE(security.CheckPassword(settings, password)) << password;
             EXPECT_EQ(security.GetKeyLength(), c.keyLength);
-            const auto level = c.keyLength == 5 ? TqzPDFEncryptionLevel::elRC4_40Bit : TqzPDFEncryptionLevel::elRC4_128Bit;
+            const auto level = c.keyLength == 5 ? TqzPDFEncryptionLevel::elRC4_40Bit
+                                                : TqzPDFEncryptionLevel::elRC4_128Bit;
             EXPECT_EQ(security.GetLevel(), level);
             EXPECT_EQ(settings.Level(), level);
         }
