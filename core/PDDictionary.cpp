@@ -34,6 +34,16 @@ bool LessIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() < b.size();
 }
 
+// The strings an encrypted file stores unencrypted: the standard security
+// handler's /O and /U, and a signature's /Contents.
+bool IsStoredPlain(const TqzPDDictionary& dict, std::string_view key) {
+    if (key == "O" || key == "U") {
+        const TqzPDBaseObject* filter = dict.LookupRefObj("Filter");
+        return filter != nullptr && filter->IsName("Standard");
+    }
+    return key == "Contents" && IsSignatureDictionary(dict);
+}
+
 }  // namespace
 
 // ---- TqzDict ----
@@ -124,6 +134,12 @@ std::unique_ptr<TqzPDBaseObject> TqzPDDictionary::LookUpClone(std::string_view k
 std::unique_ptr<TqzPDBaseObject> TqzPDDictionary::LookupRefObjClone(std::string_view key) const {
     const TqzPDBaseObject* value = LookupRefObj(key);
     return value ? value->Clone() : std::make_unique<TqzPDNull>();
+}
+
+bool IsSignatureDictionary(const TqzPDDictionary& dict) {
+    const TqzPDBaseObject* type = dict.LookupRefObj("Type");
+    if (type != nullptr && (type->IsName("Sig") || type->IsName("DocTimeStamp"))) return true;
+    return dict.LookupRefObj("ByteRange") != nullptr;
 }
 
 void TqzPDDictionary::Add(std::string_view key, std::unique_ptr<TqzPDBaseObject> value) {
@@ -267,7 +283,7 @@ TqzSaveStep TqzPDDictionary::SaveStep(TqzSaveContext& context, TqzSaveFrame& fra
         if (FIsChanged) value.SetIsChanged(true);
         if (value.IsIndirectRef()) {
             WriteReference(context, static_cast<const TqzPDIndirectRef&>(value), doc);
-        } else if (value.IsString() && encrypts && key != "U" && key != "O") {
+        } else if (value.IsString() && encrypts && !IsStoredPlain(*this, key)) {
             WriteEncryptedString(context, static_cast<TqzPDString&>(value), *this, *doc);
         } else if (value.IsArray() && key == "ID") {
             // The trailer's file identifiers stay unencrypted.

@@ -110,4 +110,10 @@ private:
     bool FRetainObjNumber = false;
 };
 
+// A signature dictionary: /Type /Sig or /DocTimeStamp, or one with a
+// /ByteRange, which only signatures have (a signature field's value may lack
+// /Type). Its /Contents is stored unencrypted in an encrypted file. Only the
+// stored values are looked at: nothing is fetched.
+bool IsSignatureDictionary(const TqzPDDictionary& dict);
+
 }  // namespace qz::core

@@ -153,8 +153,18 @@ std::unique_ptr<TqzPDBaseObject> TqzPDParser::ParseDictionary(std::string_view f
         return nullptr;
     }
     auto dict = std::make_unique<TqzPDDictionary>(FParentDoc);
+    // A string /Contents is kept as stored until the whole dictionary shows
+    // whether it is a signature's, which is never encrypted.
+    bool heldContents = false;
+    auto settleContents = [&] {
+        if (heldContents && !IsSignatureDictionary(*dict))
+            DecryptHeldContents(*dict, objNum, genNum);
+    };
     while (!FBufObject1->IsCommand(">>") && !IsEnd(*FBufObject1)) {
-        if (AtObjectBoundary()) return dict;
+        if (AtObjectBoundary()) {
+            settleContents();
+            return dict;
+        }
         if (!FBufObject1->IsName()) {
             Shift();
             continue;
@@ -162,11 +172,17 @@ std::unique_ptr<TqzPDBaseObject> TqzPDParser::ParseDictionary(std::string_view f
         const std::string key = static_cast<TqzPDName&>(*FBufObject1).GetValue();
         Shift();
         if (IsEnd(*FBufObject1) || FBufObject1->IsError()) break;
-        if (AtObjectBoundary()) return dict;
-        auto value = ParseObject(fileKey, objNum, genNum, depth + 1);
+        if (AtObjectBoundary()) {
+            settleContents();
+            return dict;
+        }
+        const bool hold = !fileKey.empty() && key == "Contents" && FBufObject1->IsString();
+        heldContents = heldContents || hold;
+        auto value = ParseObject(hold ? std::string_view() : fileKey, objNum, genNum, depth + 1);
         if (FTooDeep) return nullptr;
         dict->Add(key, std::move(value));
     }
+    settleContents();
     if (FAllowStreams && FBufObject2->IsCommand("stream")) {
         auto stream = MakeSubStream(std::move(dict), objNum, genNum);
         if (!stream) return std::make_unique<TqzPDError>();
@@ -195,20 +211,31 @@ bool TqzPDParser::AtObjectBoundary() {
 }
 
 std::unique_ptr<TqzPDBaseObject> TqzPDParser::DecryptString(uint32_t objNum, uint32_t genNum) {
-    auto& token = static_cast<TqzPDString&>(*FBufObject1);
-    std::unique_ptr<TqzPDBaseObject> result;
-    if (!FParentDoc || !FParentDoc->GetIsEncrypted()) {
-        result = std::move(FBufObject1);
-    } else {
-        // Ciphertext is bytes: hexadecimal digits are converted without any
-        // text interpretation.
-        const std::string cipher =
-            token.IsHexString() ? HexToByteArray(token.GetString()) : token.GetString();
-        result = std::make_unique<TqzPDString>(FParentDoc->DecryptString(cipher, objNum, genNum),
-                                               token.GetObjNumber(), token.GetGenNumber(), false);
+    std::unique_ptr<TqzPDBaseObject> result = std::move(FBufObject1);
+    if (FParentDoc && FParentDoc->GetIsEncrypted()) {
+        result = Decrypted(static_cast<const TqzPDString&>(*result), objNum, genNum);
     }
     Shift();
     return result;
+}
+
+std::unique_ptr<TqzPDString> TqzPDParser::Decrypted(const TqzPDString& stored, uint32_t objNum,
+                                                    uint32_t genNum) {
+    // Ciphertext is bytes: hexadecimal digits are converted without any
+    // text interpretation.
+    const std::string cipher =
+        stored.IsHexString() ? HexToByteArray(stored.GetString()) : stored.GetString();
+    return std::make_unique<TqzPDString>(FParentDoc->DecryptString(cipher, objNum, genNum),
+                                         stored.GetObjNumber(), stored.GetGenNumber(), false);
+}
+
+void TqzPDParser::DecryptHeldContents(TqzPDDictionary& dict, uint32_t objNum, uint32_t genNum) {
+    if (!FParentDoc || !FParentDoc->GetIsEncrypted()) return;
+    for (int32_t i = 0; i < dict.GetLength(); ++i) {
+        const TqzPDBaseObject* value = dict.GetValueRefObj(i);
+        if (dict.GetKey(i) != "Contents" || value == nullptr || !value->IsString()) continue;
+        dict.SetValue(i, Decrypted(static_cast<const TqzPDString&>(*value), objNum, genNum));
+    }
 }
 
 std::unique_ptr<TqzPDBaseObject> TqzPDParser::MakeSubStream(std::unique_ptr<TqzPDDictionary> dict,

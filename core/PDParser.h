@@ -24,6 +24,7 @@ namespace qz::core {
 
 class TqzParentDocument;
 class TqzPDDictionary;
+class TqzPDString;
 class TqzPDXRef;
 
 class TqzPDParser : public TqzObject {
@@ -90,6 +91,12 @@ class TqzPDParser : public TqzObject {
     std::unique_ptr<TqzPDBaseObject> ParseDictionary(std::string_view fileKey, uint32_t objNum,
                                                      uint32_t genNum, int32_t depth);
     std::unique_ptr<TqzPDBaseObject> DecryptString(uint32_t objNum, uint32_t genNum);
+    // A string as stored in the file, decrypted for its object.
+    std::unique_ptr<TqzPDString> Decrypted(const TqzPDString& stored, uint32_t objNum,
+                                           uint32_t genNum);
+    // Decrypts the string /Contents entries of `dict`, held as stored while
+    // it was read.
+    void DecryptHeldContents(TqzPDDictionary& dict, uint32_t objNum, uint32_t genNum);
     // The stream object whose dictionary is `dict`, reached with ">>" current
     // and "stream" next; none when no stream object can be made.
     std::unique_ptr<TqzPDBaseObject> MakeSubStream(std::unique_ptr<TqzPDDictionary> dict,

@@ -155,6 +155,7 @@ void TqzPDXRef::GrowTo(int64_t count) {
 
 void TqzPDXRef::SetTrailer(std::unique_ptr<TqzPDDictionary> trailer) {
     FTrailerDict = std::move(trailer);
+    FTrailerRepaired = FRepairing;
     if (FTrailerDict) FTrailerDict->SetParentDoc(FParentDoc);
 }
 

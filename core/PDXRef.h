@@ -150,6 +150,10 @@ class TqzPDXRef : public TqzObject {
     // Table subsections read; after a rebuild, the objects the scan found.
     int32_t GetXRefEntriesCount() const { return FXRefEntriesCount; }
     bool IsReconstructed() const;
+    // The trailer held was found by the repair, not read where the file's
+    // sections said: it may be any revision's, or another file's embedded
+    // in this one.
+    bool IsTrailerRepaired() const { return FTrailerRepaired; }
     // Frees the blocks of the file kept for the next fetches: a document
     // that will not be read for a while (a merge source whose pages were
     // copied) need not hold them. Fetches still work and read again.
@@ -208,6 +212,7 @@ class TqzPDXRef : public TqzObject {
     std::unordered_set<uint32_t> FFetching;
     int32_t FFetchDepth = 0;
     bool FRepairing = false;
+    bool FTrailerRepaired = false;
     int64_t FFileSize = -1;
 };
 

@@ -105,6 +105,7 @@ void TqzPDBaseDoc::LoadDocument(std::shared_ptr<platform::Stream> stream, const 
         FTrailer = std::make_unique<core::TqzPDDictionary>(this);
     }
     FTrailer->SetParentDoc(this);
+    FTrailerRepaired = FReader->GetXRef() != nullptr && FReader->GetXRef()->IsTrailerRepaired();
 
     if (!FEncryptSearched) GetEncrypt();
     FIsEncrypted = ReadEncryptionDictionary();
@@ -117,6 +118,8 @@ void TqzPDBaseDoc::LoadDocument(std::shared_ptr<platform::Stream> stream, const 
         FUserEncryptionSettings.reset();
         throw core::ExInvalidPassword();
     }
+    // The check settles a key length the file left out.
+    FSecurity->FillFileSettings(*FEncryptSettings);
     FIsOwner = FUserEncryptionSettings->IsOwner();
     FPassword = password;
 }
@@ -134,13 +137,36 @@ void TqzPDBaseDoc::LoadDocument(const std::filesystem::path& fileName, const std
 }
 
 bool TqzPDBaseDoc::ReadEncryptionDictionary() {
-    if (FEncryptObj == nullptr) return false;
     core::TqzPDDictionary* dict = AsDict(FEncryptObj);
+    if (FTrailerRepaired &&
+        (dict == nullptr || !filters::DocumentSecurity::IsKnownHandlerDictionary(*dict))) {
+        // The repair may have found an older revision's trailer, or one of a
+        // file embedded in this one: an /Encrypt that leads to no security
+        // handler's dictionary does not encrypt this file.
+        IgnoreEncrypt();
+        return false;
+    }
+    if (FEncryptObj == nullptr) return false;
     if (dict == nullptr) throw core::ExUnsupportedFeature("Unsupported encryption: /Encrypt is not a dictionary");
     FSecurity = filters::DocumentSecurity::FromDictionary(*dict, FTrailer->LookUp("ID"));
     FEncryptSettings = std::make_unique<filters::TqzEncryptionSettings>();
     FSecurity->FillFileSettings(*FEncryptSettings);
     return true;
+}
+
+void TqzPDBaseDoc::IgnoreEncrypt() {
+    FTrailer->Remove("Encrypt");
+    // What the trailer named is an ordinary object of the file, filed under
+    // the number it was read for.
+    if (FEncrypt != nullptr) {
+        if (FEncrypt->IsDirect()) {
+            FEncrypt->SetObjNumber(FEncryptNum);
+            FEncrypt->SetGenNumber(0);
+        }
+        AddToCollection(std::move(FEncrypt));
+    }
+    FEncryptObj = nullptr;
+    FEncryptNum = 0;
 }
 
 // ---- objects ----

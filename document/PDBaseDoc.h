@@ -176,6 +176,8 @@ public:
 
 private:
     bool ReadEncryptionDictionary();
+    // Drops the trailer's /Encrypt: the file is read unencrypted.
+    void IgnoreEncrypt();
     // The object of that number when the document holds it already: the
     // catalog, encryption or information dictionary, or the table's.
     core::TqzPDBaseObject* HeldObject(uint32_t objNumber) const;
@@ -201,6 +203,8 @@ private:
     bool FNewUserSettings = false;
     bool FIsOwner = false;
     std::unique_ptr<core::TqzPDDictionary> FTrailer;
+    // The trailer was found by the repair of a damaged cross-reference.
+    bool FTrailerRepaired = false;
     std::unique_ptr<core::TqzPDBaseObject> FLinearizedObject;
     bool FLinearizedSearched = false;
     // The trailer's /Root object when fetched from the file (owned), and the

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstring>
 
+#include "core/PDBaseExceptions.h"
+
 namespace qz::filters {
 
 namespace {
@@ -216,6 +218,11 @@ int AES_CBC_Decrypt(const uint8_t* input, uint8_t* output, size_t length, TAESCo
     return kAESOk;
 }
 
+size_t AESV2PaddingLength(const uint8_t lastBlock[16]) {
+    const size_t pad = lastBlock[15];
+    return pad >= 1 && pad <= 16 ? pad : 0;
+}
+
 std::string AESV2Encrypt(const uint8_t key[16], std::string_view data) {
     TAESContext c;
     AES_Init_Encr(key, 128, c);
@@ -238,17 +245,18 @@ std::string AESV2Encrypt(const uint8_t key[16], std::string_view data) {
 
 std::string AESV2Decrypt(const uint8_t key[16], std::string_view data) {
     if (data.size() < 16) return {};
-    const size_t length = data.size() - 16;
-    if (length % 16 != 0) throw ExInvalidCipherText();
+    // A damaged value keeps what its whole blocks hold; the piece of a block
+    // after them cannot be decrypted.
+    const size_t length = (data.size() - 16) / 16 * 16;
+    const bool damaged = length != data.size() - 16;
     TAESContext c;
     AES_CBC_Init_Decr(key, 128, reinterpret_cast<const uint8_t*>(data.data()), c);
     std::string out(length, '\0');
     auto* bytes = reinterpret_cast<uint8_t*>(out.data());
     AES_CBC_Decrypt(reinterpret_cast<const uint8_t*>(data.data()) + 16, bytes, length, c);
-    if (length > 0) {
-        const size_t pad = bytes[length - 1];
-        if (pad >= 1 && pad <= 16 && pad <= length) out.resize(length - pad);
-    }
+    // The padding ends the data: when its end is lost, the last whole block
+    // is plain data and is kept.
+    if (length > 0 && !damaged) out.resize(length - AESV2PaddingLength(bytes + length - 16));
     return out;
 }
 

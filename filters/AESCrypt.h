@@ -9,7 +9,6 @@
 #include <string>
 #include <string_view>
 
-#include "core/PDBaseExceptions.h"
 #include "filters/MD5.h"
 
 namespace qz::filters {
@@ -52,21 +51,18 @@ int AES_CBC_Init_Decr(const uint8_t* key, uint32_t keyBits, const uint8_t iv[16]
 int AES_CBC_Encrypt(const uint8_t* input, uint8_t* output, size_t length, TAESContext& context);
 int AES_CBC_Decrypt(const uint8_t* input, uint8_t* output, size_t length, TAESContext& context);
 
-// Encrypted data whose length after the initialisation vector is not a whole
-// number of blocks: only a damaged file has it.
-class ExInvalidCipherText : public core::EBrevanto {
-public:
-    static constexpr const char* kMessage = "AES: encrypted data is not a whole number of blocks";
-    ExInvalidCipherText() : core::EBrevanto(kMessage) {}
-};
-
 // AESV2 with a ready 16-byte key. Encryption: the encryption of a zero block
 // as the initialisation vector, then CBC of the data padded with p bytes of
-// value p (1 to 16). Decryption: input shorter than 16 bytes gives nothing;
-// a remainder that is not whole blocks raises ExInvalidCipherText; a last
-// byte of 1 to 16 (and no more than the data) is the padding removed.
+// value p (1 to 16). Decryption: input shorter than 16 bytes gives nothing; a
+// last byte of 1 to 16 is the padding removed. Damaged input, whose length
+// after the vector is not whole blocks, gives its whole blocks decrypted, all
+// of them kept: the piece of a block after them is dropped, and with it the
+// padding.
 std::string AESV2Encrypt(const uint8_t key[16], std::string_view data);
 std::string AESV2Decrypt(const uint8_t key[16], std::string_view data);
+// How many bytes at the end of the last decrypted block are padding: its
+// last byte when that is 1 to 16, else none.
+size_t AESV2PaddingLength(const uint8_t lastBlock[16]);
 
 enum class TqzxAESCipherMode : uint8_t { cmCBC = 0 };
 

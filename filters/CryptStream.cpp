@@ -67,10 +67,6 @@ std::string DecryptWithObjectKey(CryptMethod method, const std::string& objectKe
             return EncryptWithObjectKey(method, objectKey, data);
         case CryptMethod::AESV2:
             CheckAESKey(objectKey);
-            // Empty data is taken as an empty value some producers leave
-            // unencrypted; a piece of a vector is damage.
-            if (data.empty()) return {};
-            if (data.size() < kAESBlock) throw ExInvalidCipherText();
             return AESV2Decrypt(Bytes(objectKey), data);
     }
     return {};
@@ -188,14 +184,13 @@ bool TqzDecrypt::Fill() {
 }
 
 void TqzDecrypt::FinishAES() {
-    // Nothing at all is an empty value; anything short of whole blocks after
-    // the vector is damage, reported rather than guessed at.
-    if (FIVCount == 0) return;
-    if (FIVCount < kAESBlock || !FIn.empty()) throw ExInvalidCipherText();
+    // Damaged data, whose end is not a whole block, keeps what its whole
+    // blocks hold, as AESV2Decrypt does: the piece of a block is dropped, and
+    // the last whole block is plain data, not padding.
+    const bool damaged = !FIn.empty();
+    FIn.clear();
     if (!FHasHeld) return;
-    size_t keep = kAESBlock;
-    const uint8_t pad = FHeld[kAESBlock - 1];
-    if (pad >= 1 && pad <= kAESBlock) keep -= pad;
+    const size_t keep = kAESBlock - (damaged ? 0 : AESV2PaddingLength(FHeld));
     FOut.assign(FHeld, FHeld + keep);
     FHasHeld = false;
 }

@@ -39,9 +39,8 @@ private:
 // input's length; AESV2 output is 16 bytes longer plus 1 to 16 bytes of
 // padding; Identity returns the data.
 std::string EncryptWithObjectKey(CryptMethod method, const std::string& objectKey, std::string_view data);
-// The reverse. AESV2: empty input gives nothing; input shorter than the
-// initialisation vector or not a whole number of blocks after it raises
-// ExInvalidCipherText.
+// The reverse. AESV2: input shorter than the initialisation vector gives
+// nothing; damaged input keeps its whole blocks (AESV2Decrypt).
 std::string DecryptWithObjectKey(CryptMethod method, const std::string& objectKey, std::string_view data);
 
 class TqzDecrypt final : public core::TqzDecode {

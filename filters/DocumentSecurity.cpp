@@ -23,6 +23,9 @@ namespace {
 
 // The generated owner password's number is below this (a 31-bit range).
 constexpr uint32_t kOwnerPasswordNumberRange = 2147483647u;
+// Security handlers known by name: the standard one, read here, and the
+// public-key one, refused as unsupported.
+constexpr const char* kKnownSecurityHandlers[] = {"Standard", "Adobe.PubSec"};
 // The name of the one crypt filter a save defines.
 constexpr const char* kStandardCryptFilter = "StdCF";
 
@@ -62,11 +65,12 @@ CryptMethod MethodOfFilter(const EncryptDictionaryValues& values, const std::str
     Unsupported("crypt filter method /" + method);
 }
 
-// The key length in bits: /Length, else (version 4) the /Length of the
-// crypt filter in use, which producers write in bytes or bits, else 128.
-int64_t KeyBits(const EncryptDictionaryValues& values, int64_t version) {
+// The RC4 key length in bits the file gives: /Length, else (version 4) the
+// /Length of the crypt filter in use, which producers write in bytes or
+// bits; none when neither is there.
+std::optional<int64_t> GivenKeyBits(const EncryptDictionaryValues& values, int64_t version) {
     if (values.length) return *values.length;
-    if (version < 4) return 40;
+    if (version < 4) return std::nullopt;
     for (const auto& name : {values.stmF, values.strF}) {
         if (!name) continue;
         const auto it = values.cryptFilters.find(*name);
@@ -74,7 +78,7 @@ int64_t KeyBits(const EncryptDictionaryValues& values, int64_t version) {
         const int64_t length = *it->second.length;
         return length <= static_cast<int64_t>(kMaxFileKeyLength) ? length * 8 : length;
     }
-    return 128;
+    return std::nullopt;
 }
 
 std::string Bracketed(const std::string& bytes, bool isHex) {
@@ -177,19 +181,27 @@ DocumentSecurity::DocumentSecurity(const EncryptDictionaryValues& values) {
         FStreamMethod = FStringMethod = CryptMethod::RC4;
     }
 
-    uint32_t keyLength = 5;
-    // Revision 2 and version 1 are 40-bit by definition, whatever /Length says.
-    if (revision >= 3 && version >= 2) {
-        const int64_t bits = KeyBits(values, version);
-        if (bits % 8 != 0 || bits < kMinFileKeyLength * 8 || bits > kMaxFileKeyLength * 8) {
-            Unsupported("key length of " + std::to_string(bits) + " bits");
+    uint32_t keyLength = kMinFileKeyLength;
+    const bool aes = FStreamMethod == CryptMethod::AESV2 || FStringMethod == CryptMethod::AESV2;
+    if (aes) {
+        // AESV2 is AES-128: its key length is the method's, whatever /Length says.
+        keyLength = kMaxFileKeyLength;
+    } else if (revision >= 3 && version >= 2) {
+        // Revision 2 and version 1 are 40-bit by definition, whatever
+        // /Length says; later ones default to 40 bits too.
+        if (const std::optional<int64_t> bits = GivenKeyBits(values, version)) {
+            if (*bits % 8 != 0 || *bits < kMinFileKeyLength * 8 || *bits > kMaxFileKeyLength * 8) {
+                Unsupported("key length of " + std::to_string(*bits) + " bits");
+            }
+            keyLength = static_cast<uint32_t>(*bits / 8);
+        } else {
+            FKeyLengthDefaulted = true;
         }
-        keyLength = static_cast<uint32_t>(bits / 8);
     }
 
     FVersion = static_cast<int32_t>(version);
     FKeyValues.revision = static_cast<int32_t>(revision);
-    FKeyValues.keyLength = keyLength;
+    SetKeyLength(keyLength);
     FKeyValues.ownerValue = *values.O;
     FKeyValues.userValue = *values.U;
     // /P is a 32-bit field; files write it signed or unsigned.
@@ -198,11 +210,24 @@ DocumentSecurity::DocumentSecurity(const EncryptDictionaryValues& values) {
     FKeyValues.encryptMetadata = values.encryptMetadata;
     FOwnerIsHex = values.ownerIsHex;
     FUserIsHex = values.userIsHex;
+}
+
+void DocumentSecurity::SetKeyLength(uint32_t keyLength) {
+    FKeyValues.keyLength = keyLength;
     if (FStreamMethod == CryptMethod::AESV2 || FStringMethod == CryptMethod::AESV2) {
         FLevel = TqzPDFEncryptionLevel::elAES_128Bit;
     } else {
         FLevel = keyLength == 5 ? TqzPDFEncryptionLevel::elRC4_40Bit : TqzPDFEncryptionLevel::elRC4_128Bit;
     }
+}
+
+bool DocumentSecurity::IsKnownHandlerDictionary(const core::TqzPDDictionary& encrypt) {
+    const std::optional<std::string> filter = NameOf(encrypt.LookUp("Filter"));
+    if (!filter) return false;
+    for (const char* known : kKnownSecurityHandlers) {
+        if (*filter == known) return true;
+    }
+    return false;
 }
 
 std::unique_ptr<DocumentSecurity> DocumentSecurity::FromDictionary(const core::TqzPDDictionary& encrypt,
@@ -233,6 +258,17 @@ int32_t DocumentSecurity::CheckUserPassword(const std::string& password) {
 }
 
 bool DocumentSecurity::CheckPassword(TqzEncryptionSettings& settings, const std::string& password) {
+    if (TryPassword(settings, password)) return true;
+    if (!FKeyLengthDefaulted) return false;
+    // Without a key length the key is 40 bits, but some producers leave
+    // /Length out of 128-bit files: the password check tells which.
+    SetKeyLength(kMaxFileKeyLength);
+    if (TryPassword(settings, password)) return true;
+    SetKeyLength(kMinFileKeyLength);
+    return false;
+}
+
+bool DocumentSecurity::TryPassword(TqzEncryptionSettings& settings, const std::string& password) {
     std::string userPassword;
     if (CheckOwnerPassword(password, userPassword) == 0) {
         settings.SetEnabled(true);

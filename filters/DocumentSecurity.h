@@ -72,6 +72,9 @@ public:
     explicit DocumentSecurity(const EncryptDictionaryValues& values);
     static std::unique_ptr<DocumentSecurity> FromDictionary(const core::TqzPDDictionary& encrypt,
                                                             const core::TqzPDBaseObject* id);
+    // Whether /Filter names a security handler known here: the standard one,
+    // or the public-key one this system refuses.
+    static bool IsKnownHandlerDictionary(const core::TqzPDDictionary& encrypt);
 
     // Writing new encryption at `settings.Level()` with its passwords and
     // permissions. The file identifier is the MD5 of "Output1.pdf" followed
@@ -81,6 +84,8 @@ public:
                                                        const std::string& creationDate);
 
     // The password check: the owner password first, then the user password.
+    // A file that gives no RC4 key length is read with 40 bits, the
+    // default, or with 128 when only that length opens it.
     // On success the file key is kept and `settings` get Enabled, the level
     // and algorithm, and the passwords and permissions: as owner, all rights
     // and the user password found in /O; as user, the rights of /P, IsOwner
@@ -162,6 +167,10 @@ public:
 
 private:
     DocumentSecurity() = default;
+    // The file key length in bytes, and the level that follows from it.
+    void SetKeyLength(uint32_t keyLength);
+    // CheckPassword at the key length held now.
+    bool TryPassword(TqzEncryptionSettings& settings, const std::string& password);
     const std::string& ObjectKeyFor(CryptMethod method, uint32_t objNumber, uint32_t genNumber);
 
     StandardKeyValues FKeyValues;
@@ -173,6 +182,9 @@ private:
     bool FUserIsHex = true;
     std::optional<std::string> FFileKey;
     bool FIsOwner = false;
+    // RC4 whose key length the file does not give: 40 bits, else 128 when
+    // only that opens it.
+    bool FKeyLengthDefaulted = false;
     platform::RandomSource* FRandom = nullptr;
 
     // The last object key made: strings and streams of one object come in a row.

@@ -887,6 +887,32 @@ PdfBuilder MinimalDocument(int32_t pages, const std::string& marker, bool compre
     return b;
 }
 
+PdfBuilder SignedDocument(const std::string& contents, const std::string& marker) {
+    PdfBuilder b = MinimalDocument(1, marker);
+    std::string hex;
+    for (const char c : contents) {
+        static constexpr char kDigits[] = "0123456789ABCDEF";
+        hex += kDigits[static_cast<uint8_t>(c) >> 4];
+        hex += kDigits[static_cast<uint8_t>(c) & 0x0F];
+    }
+    b.Set(1, "<< /Type /Catalog /Pages 2 0 R "
+             "/AcroForm << /Fields [6 0 R 8 0 R 10 0 R] /SigFlags 3 >> >>");
+    b.Set(4, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] "
+             "/Resources << /Font << /F1 3 0 R >> >> "
+             "/Contents 5 0 R /Annots [6 0 R 8 0 R 10 0 R 12 0 R] >>");
+    const char* kinds[] = {"/Type /Sig ", "/Type /DocTimeStamp ", ""};
+    for (int32_t i = 0; i < 3; ++i) {
+        const int32_t field = 6 + 2 * i;
+        b.Set(field, "<< /Type /Annot /Subtype /Widget /FT /Sig /T (sig" + std::to_string(i) +
+                         ") /Rect [0 0 0 0] /V " + std::to_string(field + 1) + " 0 R >>");
+        b.Set(field + 1, "<< " + std::string(kinds[i]) +
+                             "/Filter /Adobe.PPKLite /ByteRange [0 100 200 300] /Contents <" + hex +
+                             "> /Reason (Approved) >>");
+    }
+    b.Set(12, "<< /Type /Annot /Subtype /Text /Rect [10 10 30 30] /Contents (A note) >>");
+    return b;
+}
+
 std::string FlateCompress(const std::string& data, int32_t level) {
     uLongf size = compressBound(static_cast<uLong>(data.size()));
     std::string out(size, '\0');

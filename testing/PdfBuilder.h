@@ -156,6 +156,13 @@ PdfBuilder MinimalDocument(int32_t pages, const std::string& marker = "PAGE",
 // The content stream MinimalDocument gives page k.
 std::string MarkerPageContent(const std::string& marker, int32_t page);
 
+// MinimalDocument(1, marker) signed three times: signature fields 6, 8 and
+// 10 (widgets of the page) whose values 7, 9 and 11 are a /Type /Sig, a
+// /Type /DocTimeStamp and an untyped signature dictionary, each with a
+// /ByteRange, `contents` as its hexadecimal /Contents and /Reason
+// (Approved); and a text annotation 12 whose /Contents is (A note).
+PdfBuilder SignedDocument(const std::string& contents, const std::string& marker = "S");
+
 // zlib-format Flate data of `data` (what /FlateDecode reads).
 std::string FlateCompress(const std::string& data, int32_t level = 9);
 // zlib-format Flate data that inflates to `count` zero bytes, made without

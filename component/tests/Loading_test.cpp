@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "component/ComponentExceptions.h"
 #include "component/PDFDocument.h"
 #include "component/tests/ComponentTestSupport.h"
 #include "core/Conversions.h"
 #include "document/PDModelException.h"
+#include "platform/Streams.h"
 
 namespace qz::component {
 namespace {
@@ -219,6 +222,93 @@ TEST_F(LoadingTest, RefusedPasswordWithoutAHandlerRaisesAndLoadsNothing) {
     EXPECT_FALSE(fs::exists(dir_.File("out.pdf")));
     EXPECT_TRUE(component.LoadFromFile(locked, "secret"));
     EXPECT_EQ(component.GetPageCount(), 2);
+}
+
+// `bytes` of a file qpdf wrote with uncompressed streams, damaged as AES data
+// is when a piece of a block is lost: the last `count` bytes of every
+// stream's data and of the hexadecimal /Title are blanked and the /Length
+// lowered, so every offset stays where it was. Returns how many streams it cut.
+int32_t CutBlockPieces(std::string& bytes, size_t count) {
+    int32_t streams = 0;
+    for (size_t at = bytes.find("stream\n"); at != std::string::npos;
+         at = bytes.find("stream\n", at + 1)) {
+        if (at >= 3 && bytes.compare(at - 3, 3, "end") == 0) continue;
+        const size_t digits = bytes.rfind("/Length ", at) + 8;
+        const size_t end = bytes.find_first_not_of("0123456789", digits);
+        const size_t length = std::stoul(bytes.substr(digits, end - digits));
+        std::string shorter = std::to_string(length - count);
+        shorter.resize(end - digits, ' ');
+        bytes.replace(digits, end - digits, shorter);
+        const size_t data = at + 7;
+        bytes.replace(data + length - count, count, count, ' ');
+        ++streams;
+    }
+    const size_t close = bytes.find('>', bytes.find("/Title <"));
+    bytes.replace(close - 2 * count, 2 * count, 2 * count, ' ');
+    return streams;
+}
+
+TEST_F(LoadingTest, DamagedAESDataKeepsItsWholeBlocksAndTheMergeGoesOn) {
+    // Every stream and the title of an AES file lose the end of their last
+    // block. What their whole blocks hold is kept, as other readers keep it,
+    // and the merge goes on.
+    QZ_REQUIRE_TOOLS("qpdf", "pdftotext", "pdfinfo");
+    testing::PdfBuilder b = testing::MinimalDocument(2, "D");
+    const std::string title = "A title that fills three AES blocks.....";
+    ASSERT_EQ(title.size(), 40u);
+    b.SetInfo(b.Add("<< /Title (" + title + ") >>"));
+    const fs::path plain = dir_.Write("plain.pdf", b.Write());
+    std::vector<std::string> args =
+        testing::QpdfEncryptArgs("", "owner", testing::QpdfEncryption::Aes128);
+    args.insert(args.begin(), "--compress-streams=n");
+    const fs::path intact = dir_.File("intact.pdf");
+    testing::QpdfTransform(plain, intact, args);
+    std::string bytes = platform::ReadFileBytes(intact);
+    ASSERT_EQ(CutBlockPieces(bytes, 7), 2);
+    const fs::path damaged = dir_.Write("damaged.pdf", bytes);
+    // Poppler reads the damaged file's pages.
+    ASSERT_EQ(PageMarkers(damaged), Markers("D", 2));
+
+    const fs::path out = dir_.File("out.pdf");
+    {
+        TqzPDFDocument component;
+        component.MergeDocs(Paths({damaged, a_}));
+        component.SaveToFile(out, false, false);
+    }
+    EXPECT_TRUE(testing::QpdfCheckPasses(out));
+    EXPECT_EQ(PageMarkers(out), Concat({Markers("D", 2), Markers("A", 1)}));
+    // The title keeps its two whole blocks.
+    const testing::RunResult info = testing::RunProgram({"pdfinfo", out.string()});
+    EXPECT_NE(info.out.find("Title:           " + title.substr(0, 32) + "\n"), std::string::npos)
+        << info.Describe();
+}
+
+TEST_F(LoadingTest, SignedThenEncryptedFileMergesWithItsSignatureContentsAsStored) {
+    // A signature's /Contents is never encrypted: read as stored, and written
+    // so into the encrypted output. 37 bytes are no whole number of AES blocks.
+    QZ_REQUIRE_TOOLS("qpdf", "pdftotext", "pdfinfo");
+    const std::string signature =
+        std::string("\x30\x82\x05\xF1\x06\x09\x2A\x86\x48", 9) + std::string(28, '\0');
+    std::string hex = core::StringToHex2(signature);
+    for (char& c : hex) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const fs::path plain = dir_.Write("signed.pdf", testing::SignedDocument(signature).Write());
+    for (const auto level : {testing::QpdfEncryption::Rc4_128, testing::QpdfEncryption::Aes128}) {
+        SCOPED_TRACE(static_cast<int>(level));
+        const fs::path encrypted = Encrypted(dir_, plain, "signed-encrypted.pdf", level);
+        const fs::path out = dir_.File("out.pdf");
+        {
+            TqzPDFDocument component;
+            component.MergeDocs(Paths({encrypted, a_}));
+            component.SaveToFile(out, false, false);
+        }
+        EXPECT_TRUE(testing::QpdfCheckPasses(out));
+        EXPECT_EQ(PageMarkers(out), Concat({Markers("S", 1), Markers("A", 1)}));
+        const testing::RunResult decrypted =
+            testing::RunProgram({"qpdf", "--decrypt", "--qdf", out.string(), "-"});
+        EXPECT_NE(decrypted.out.find("/Type /Sig"), std::string::npos);
+        EXPECT_NE(decrypted.out.find("/Contents <" + hex + ">"), std::string::npos)
+            << decrypted.Describe();
+    }
 }
 
 }  // namespace

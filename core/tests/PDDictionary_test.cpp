@@ -195,11 +195,12 @@ TEST(PDDictionary, IncrementalSaveGivesNumbersBackAndKeepsPages) {
     EXPECT_EQ(xref.GetEntry(7).GetEntryType(), TqzPDXRefEntrytype::xeUnCompressed);
 }
 
-TEST(PDDictionary, EncryptedOutputSparesUOAndID) {
+TEST(PDDictionary, EncryptedOutputSparesTheHandlersUOAndID) {
     FakeDocument doc;
     doc.HasSettings = true;
     doc.SettingsEnabled = true;
     TqzPDDictionary trailer(&doc);
+    trailer.Add("Filter", std::make_unique<TqzPDName>("Standard"));
     trailer.Add("U", std::make_unique<TqzPDString>("u", false));
     trailer.Add("Title", std::make_unique<TqzPDString>("T", false));
     trailer.Add("Hex", std::make_unique<TqzPDString>("FEFF00E9", true));
@@ -210,9 +211,38 @@ TEST(PDDictionary, EncryptedOutputSparesUOAndID) {
     trailer.SetValidObjectNumber(12);
     // The fake encryption writes "{number,generation:bytes}".
     EXPECT_EQ(SaveText(trailer),
-              "<</U (u) /Title <" + StringToHex2("{12,0:T}") + "> /Hex <" +
+              "<</Filter /Standard /U (u) /Title <" + StringToHex2("{12,0:T}") + "> /Hex <" +
                   StringToHex2(std::string("{12,0:\xFE\xFF\x00\xE9}", 11)) + "> /Empty <" +
                   StringToHex2("{12,0: }") + "> /ID [ <ab> ] >>");
+
+    // Elsewhere /U and /O are strings like any other; a signature keeps its
+    // /Contents, and only that.
+    const struct {
+        const char* what;
+        std::vector<std::pair<const char*, const char*>> names;
+        std::string expected;
+    } cases[] = {
+        {"no handler",
+         {},
+         "<</O <" + StringToHex2("{12,0:o}") + "> /Contents <" + StringToHex2("{12,0:c}") + "> >>"},
+        {"a signature",
+         {{"Type", "Sig"}},
+         "<</Type /Sig /O <" + StringToHex2("{12,0:o}") + "> /Contents (c) >>"},
+        {"a timestamp",
+         {{"Type", "DocTimeStamp"}},
+         "<</Type /DocTimeStamp /O <" + StringToHex2("{12,0:o}") + "> /Contents (c) >>"},
+        {"a field value without /Type",
+         {{"ByteRange", "X"}},
+         "<</ByteRange /X /O <" + StringToHex2("{12,0:o}") + "> /Contents (c) >>"},
+    };
+    for (const auto& c : cases) {
+        TqzPDDictionary dict(&doc);
+        for (const auto& [key, name] : c.names) dict.Add(key, std::make_unique<TqzPDName>(name));
+        dict.Add("O", std::make_unique<TqzPDString>("o", false));
+        dict.Add("Contents", std::make_unique<TqzPDString>("c", false));
+        dict.SetValidObjectNumber(12);
+        EXPECT_EQ(SaveText(dict), c.expected) << c.what;
+    }
 }
 
 TEST(PDDictionary, LongReferenceChainsAndDeepNestingStayOffTheStack) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
+#include "core/Conversions.h"
 #include "core/Limits.h"
 #include "core/PDArray.h"
 #include "core/PDBaseExceptions.h"
@@ -229,6 +232,55 @@ TEST_F(BaseDocTest, MissingFileIsReported) {
     EXPECT_THROW(doc.LoadDocument(MemoryFile(""), ""), core::ExInvalidPDFFile);
 }
 
+TEST_F(BaseDocTest, RepairedTrailerNamingNoSecurityHandlerLeavesTheFileUnencrypted) {
+    // A trailer the repair found may belong to an older revision or to a file
+    // embedded in this one: when its /Encrypt leads to no security handler's
+    // dictionary, the file is read as it is. An intact trailer naming the same
+    // is refused clearly.
+    const struct {
+        const char* what;
+        std::string encrypt;
+        std::string object6;
+        bool intactRefused;
+    } cases[] = {
+        {"a missing object", "/Encrypt 40 0 R", "null", false},
+        {"an integer", "/Encrypt 6 0 R", "42", true},
+        {"a font", "/Encrypt 3 0 R", "null", true},
+        {"a dictionary of no handler", "/Encrypt 6 0 R", "<< /Filter /FlateDecode /V 1 >>", true},
+        {"a direct dictionary of no handler", "/Encrypt << /Length 40 >>", "null", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        PdfBuilder b = MinimalDocument(1);
+        b.Set(6, c.object6);
+        b.TrailerExtra(c.encrypt);
+        qz::testing::WriteOptions damaged;
+        // A startxref that leads to an object, not a section: the
+        // cross-reference is rebuilt.
+        damaged.damage.startxref = b.Build().offsets.at(1);
+        auto repaired = Load(b.Write(damaged));
+        ASSERT_TRUE(repaired->GetReader()->GetXRef()->IsTrailerRepaired());
+        EXPECT_FALSE(repaired->GetIsEncrypted());
+        EXPECT_EQ(repaired->GetEncrypt(), nullptr);
+        EXPECT_EQ(repaired->GetTrailer()->LookupRefObj("Encrypt"), nullptr);
+        ASSERT_NE(repaired->GetDocRoot(), nullptr);
+        // What /Encrypt named is an ordinary object of the file.
+        EXPECT_TRUE(repaired->GetObject(3)->IsDict());
+
+        if (c.intactRefused) {
+            try {
+                Load(b.Write());
+                ADD_FAILURE() << "intact file loaded";
+            } catch (const core::ExUnsupportedFeature& e) {
+                EXPECT_TRUE(std::string(e.what()).starts_with("Unsupported encryption: "))
+                    << e.what();
+            }
+        } else {
+            EXPECT_FALSE(Load(b.Write())->GetIsEncrypted());
+        }
+    }
+}
+
 class EncryptedBaseDocTest : public BaseDocTest {
 protected:
     static void SetUpTestSuite() {
@@ -295,6 +347,40 @@ TEST_F(EncryptedBaseDocTest, SettingsAndPermissionsComeFromTheFile) {
     }
 }
 
+TEST_F(EncryptedBaseDocTest, RepairedTrailerOfAnEncryptedFileKeepsItsEncryption) {
+    QZ_REQUIRE_TOOLS("qpdf");
+    std::string bytes = Bytes("rc4-128.pdf");
+    // A startxref that leads nowhere: the cross-reference is rebuilt.
+    const size_t digits = bytes.find_first_of("0123456789", bytes.rfind("startxref"));
+    ASSERT_NE(digits, std::string::npos);
+    bytes[digits] = '9';
+    bytes.insert(digits, "9");
+    EXPECT_THROW(Load(bytes, "wrong"), core::ExInvalidPassword);
+    auto doc = Load(bytes, "user");
+    ASSERT_TRUE(doc->GetReader()->GetXRef()->IsTrailerRepaired());
+    EXPECT_TRUE(doc->GetIsEncrypted());
+    EXPECT_EQ(doc->GetEncryptSettings()->Level(), filters::TqzPDFEncryptionLevel::elRC4_128Bit);
+    ASSERT_NE(doc->GetDocRoot(), nullptr);
+}
+
+TEST_F(EncryptedBaseDocTest, KeyLengthLeftOutIsSettledByThePassword) {
+    // Without /Length the key is 40 bits; a 128-bit file that leaves it out
+    // opens all the same and reports its level after the check.
+    QZ_REQUIRE_TOOLS("qpdf");
+    std::string bytes = Bytes("rc4-128.pdf");
+    // qpdf writes the keys in order: /Length follows /Filter.
+    const size_t length = bytes.find("/Length 128", bytes.find("/Filter /Standard"));
+    ASSERT_NE(length, std::string::npos);
+    bytes.replace(length, 11, 11, ' ');
+    auto doc = Load(bytes, "user");
+    EXPECT_EQ(doc->GetEncryptSettings()->Level(), filters::TqzPDFEncryptionLevel::elRC4_128Bit);
+    EXPECT_EQ(doc->GetUserEncryptionSettings()->Level(),
+              filters::TqzPDFEncryptionLevel::elRC4_128Bit);
+    EXPECT_TRUE(
+        doc->GetPermissions({}).Contains(filters::TqzUserPermissionsType::AllowDocAssembly));
+    EXPECT_TRUE(doc->GetObject(3)->IsDict());
+}
+
 TEST_F(EncryptedBaseDocTest, WrongPasswordIsInvalidPassword) {
     QZ_REQUIRE_TOOLS("qpdf");
     try {
@@ -303,6 +389,118 @@ TEST_F(EncryptedBaseDocTest, WrongPasswordIsInvalidPassword) {
     } catch (const core::ExInvalidPassword& e) {
         EXPECT_STREQ(e.what(), "Invalid password");
     }
+}
+
+// The stored /Contents of every signature dictionary below: DER-like bytes
+// and the zeros a signer leaves unused.
+const std::string kSignatureBytes =
+    std::string("\x30\x82\x01\x0A\x06\x09\x2A\x86\x48\xFF\x00\x7F", 12) + std::string(25, '\0');
+
+// The signature dictionaries the form's fields hold, in field order.
+std::vector<core::TqzPDDictionary*> SignatureValues(TqzPDBaseDoc& doc) {
+    std::vector<core::TqzPDDictionary*> values;
+    const auto* form = static_cast<core::TqzPDDictionary*>(doc.GetDocRoot()->LookUp("AcroForm"));
+    const auto* fields = static_cast<core::TqzPDArray*>(form->LookUp("Fields"));
+    for (int32_t i = 0; i < fields->GetLength(); ++i) {
+        const auto* field = static_cast<core::TqzPDDictionary*>(fields->Get(i));
+        values.push_back(static_cast<core::TqzPDDictionary*>(field->LookUp("V")));
+    }
+    return values;
+}
+
+// The /Contents of the text annotation: an ordinary string.
+std::string NoteContents(TqzPDBaseDoc& doc) {
+    const auto* pages = static_cast<core::TqzPDDictionary*>(doc.GetDocRoot()->LookUp("Pages"));
+    const auto* page = static_cast<core::TqzPDDictionary*>(
+        static_cast<core::TqzPDArray*>(pages->LookUp("Kids"))->Get(0));
+    const auto* annots = static_cast<core::TqzPDArray*>(page->LookUp("Annots"));
+    return TextOf(static_cast<core::TqzPDDictionary*>(annots->Get(3))->LookUp("Contents"));
+}
+
+TEST_F(EncryptedBaseDocTest, SignatureContentsAreReadAsStored) {
+    // qpdf leaves the /Contents of /Type /Sig dictionaries unencrypted, as
+    // signers do; every other string is encrypted.
+    QZ_REQUIRE_TOOLS("qpdf");
+    const auto plain =
+        dir_->Write("signed.pdf", qz::testing::SignedDocument(kSignatureBytes).Write());
+    using qz::testing::QpdfEncryption;
+    for (const QpdfEncryption level :
+         {QpdfEncryption::Rc4_40, QpdfEncryption::Rc4_128, QpdfEncryption::Aes128}) {
+        SCOPED_TRACE(static_cast<int>(level));
+        const auto encrypted = dir_->File("signed-encrypted.pdf");
+        qz::testing::QpdfTransform(plain, encrypted,
+                                   qz::testing::QpdfEncryptArgs("", "owner", level));
+        auto doc = Load(platform::ReadFileBytes(encrypted));
+        const auto values = SignatureValues(*doc);
+        ASSERT_EQ(values.size(), 3u);
+        EXPECT_EQ(TextOf(values[0]->LookUp("Contents")), kSignatureBytes);
+        EXPECT_EQ(TextOf(values[0]->LookUp("Reason")), "Approved");
+        EXPECT_EQ(NoteContents(*doc), "A note");
+    }
+}
+
+TEST_F(EncryptedBaseDocTest, SignatureContentsAreWrittenUnencrypted) {
+    // Every kind of signature dictionary keeps its /Contents as stored in an
+    // encrypted output, and reads back so.
+    QZ_REQUIRE_TOOLS("qpdf");
+    using filters::TqzPDFEncryptionLevel;
+    const std::string hex = core::StringToHex2(kSignatureBytes);
+    for (const TqzPDFEncryptionLevel level :
+         {TqzPDFEncryptionLevel::elRC4_40Bit, TqzPDFEncryptionLevel::elAES_128Bit}) {
+        SCOPED_TRACE(static_cast<int>(level));
+        auto doc = Load(qz::testing::SignedDocument(kSignatureBytes).Write());
+        auto settings = std::make_unique<filters::TqzEncryptionSettings>();
+        settings->SetEnabled(true);
+        settings->SetLevel(level);
+        doc->SetUserEncryptionSettings(std::move(settings));
+        doc->SetSaveOptions("%PDF-1.6\r\n", false, true, false, false, false, false, false, false);
+        const auto out = dir_->File("signed-out.pdf");
+        doc->SaveDocument(out);
+        EXPECT_TRUE(qz::testing::QpdfCheckPasses(out));
+        std::string stored = platform::ReadFileBytes(out);
+        for (char& c : stored) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        size_t plainCopies = 0;
+        for (size_t at = stored.find(hex); at != std::string::npos; at = stored.find(hex, at + 1))
+            ++plainCopies;
+        EXPECT_EQ(plainCopies, 3u);
+        // qpdf reads the /Type /Sig one as stored too.
+        const auto decrypted =
+            qz::testing::RunProgram({"qpdf", "--decrypt", "--qdf", out.string(), "-"});
+        std::string lowerHex = hex;
+        for (char& c : lowerHex) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        EXPECT_NE(decrypted.out.find("/Contents <" + lowerHex + ">"), std::string::npos)
+            << decrypted.Describe();
+
+        auto again = Load(platform::ReadFileBytes(out));
+        ASSERT_TRUE(again->GetIsEncrypted());
+        for (core::TqzPDDictionary* value : SignatureValues(*again)) {
+            EXPECT_EQ(TextOf(value->LookUp("Contents")), kSignatureBytes);
+            EXPECT_EQ(TextOf(value->LookUp("Reason")), "Approved");
+        }
+        EXPECT_EQ(NoteContents(*again), "A note");
+    }
+}
+
+TEST_F(BaseDocTest, OrdinaryStringsUnderOAndUAreEncrypted) {
+    // Only the security handler's own /O and /U stay unencrypted: any other
+    // dictionary's strings under those keys read back as they were.
+    PdfBuilder b = MinimalDocument(1);
+    b.Set(1, "<< /Type /Catalog /Pages 2 0 R /Extra 6 0 R >>");
+    b.Set(6, "<< /O (owner text) /U (user text) /Filter /NotAHandler >>");
+    auto doc = Load(b.Write());
+    auto settings = std::make_unique<filters::TqzEncryptionSettings>();
+    settings->SetEnabled(true);
+    settings->SetLevel(filters::TqzPDFEncryptionLevel::elRC4_128Bit);
+    doc->SetUserEncryptionSettings(std::move(settings));
+    doc->SetSaveOptions("%PDF-1.6\r\n", false, true, false, false, false, false, false, false);
+    auto out = std::make_shared<platform::MemoryStream>();
+    doc->SaveDocument(*out);
+
+    auto again = Load(out->Bytes());
+    ASSERT_TRUE(again->GetIsEncrypted());
+    const auto* extra = static_cast<core::TqzPDDictionary*>(again->GetDocRoot()->LookUp("Extra"));
+    EXPECT_EQ(TextOf(extra->LookUp("O")), "owner text");
+    EXPECT_EQ(TextOf(extra->LookUp("U")), "user text");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/PDBaseExceptions.h"
 #include "filters/AESCrypt.h"
 #include "filters/EncryptionSettings.h"
 #include "filters/MD5.h"
@@ -219,31 +220,36 @@ TEST(AESV2, FramingLengthsAndRoundTrips) {
     EXPECT_EQ(seventeen.size(), 48u);
 }
 
-TEST(AESV2, DamagedDataDecryptsOrRaisesClearly) {
+TEST(AESV2, DamagedDataKeepsItsWholeBlocks) {
     const uint8_t key[16] = {9};
-    // Shorter than the vector: nothing.
-    EXPECT_EQ(AESV2Decrypt(key, "short"), "");
-    EXPECT_EQ(AESV2Decrypt(key, std::string(16, 'v')), "");
-    // Not whole blocks after the vector: a clear error, nothing read past the end.
-    for (size_t n : {17u, 20u, 31u, 47u}) {
-        const std::string data = RandomBytes(n, static_cast<uint32_t>(n));
-        try {
-            AESV2Decrypt(key, data);
-            ADD_FAILURE() << n;
-        } catch (const ExInvalidCipherText& e) {
-            EXPECT_STREQ(e.what(), "AES: encrypted data is not a whole number of blocks");
-        }
+    const std::string keyText(reinterpret_cast<const char*>(key), 16);
+    const std::string plain = "a value that ends inside its third block";  // 40 bytes, 8 of padding
+    const std::string enc = AESV2Encrypt(key, plain);
+    ASSERT_EQ(enc.size(), 16u + 48u);
+    const struct {
+        const char* what;
+        std::string data;
+        std::string expected;
+    } cases[] = {
+        {"shorter than the vector", enc.substr(0, 5), ""},
+        {"the vector alone", enc.substr(0, 16), ""},
+        {"a piece of the first block", enc.substr(0, 16 + 9), ""},
+        // The end is lost: the last whole block is data, not padding.
+        {"one block and a piece", enc.substr(0, 16 + 16 + 4), plain.substr(0, 16)},
+        {"two blocks and a piece", enc.substr(0, 16 + 32 + 15), plain.substr(0, 32)},
+        // Bytes after the padded block: the padding stays, nothing is lost.
+        {"whole data and a piece", enc + "\r\n", plain + std::string(8, '\x08')},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AESV2Decrypt(key, c.data), c.expected) << c.what;
     }
     // A last byte outside 1..16 is not padding: nothing is removed.
     const std::string iv(16, '\0');
-    const std::string keyText(reinterpret_cast<const char*>(key), 16);
     std::string block(16, 'p');
     block[15] = 0;
-    const std::string enc = iv + OpenSslAes(keyText, iv, block, true);
-    EXPECT_EQ(AESV2Decrypt(key, enc), block);
+    EXPECT_EQ(AESV2Decrypt(key, iv + OpenSslAes(keyText, iv, block, true)), block);
     // A padding of sixteen 16s leaves nothing.
-    const std::string full = iv + OpenSslAes(keyText, iv, std::string(16, '\x10'), true);
-    EXPECT_EQ(AESV2Decrypt(key, full), "");
+    EXPECT_EQ(AESV2Decrypt(key, iv + OpenSslAes(keyText, iv, std::string(16, '\x10'), true)), "");
 }
 
 TEST(EncryptionSettings, DefaultsAndPermissionBytes) {

@@ -453,3 +453,55 @@ TEST(SecurityInterop, Revision3With40BitKeyAndLiteralIdentifier) {
     EXPECT_EQ(recovered, "user");
     EXPECT_EQ(reread.GetFileKey(), security.GetFileKey());
 }
+
+TEST(SecurityInterop, KeyLengthLeftOutIsFortyBitsUnlessOnly128Opens) {
+    // Without /Length (nor a crypt filter's) a key is 40 bits; producers
+    // that leave it out of 128-bit files are read at 128 once the password
+    // shows that only that length opens them.
+    QZ_REQUIRE_TOOLS("qpdf");
+    qz::testing::TempDir dir;
+    const fs::path source = PlainSource(dir);
+    const fs::path v2 = Encrypted(dir, source, kLevels[1], "user", "owner");
+    const fs::path v4 = Encrypted(dir, source, kLevels[1], "user", "owner", {"--force-V4"});
+
+    EncryptDictionaryValues forty;
+    forty.filter = "Standard";
+    forty.V = 2;
+    forty.R = 3;
+    forty.P = -3904;
+    forty.fileID = std::string(16, '\x21');
+    forty.O = ComputeOwnerValue("owner", "user", 3, 5);
+    const StandardKeyValues kv{3, 5, *forty.O, "", -3904, forty.fileID, true};
+    forty.U = ComputeUserValue(ComputeFileKey(kv, "user"), 3, forty.fileID);
+
+    const struct {
+        const char* what;
+        EncryptDictionaryValues values;
+        uint32_t keyLength;
+    } cases[] = {
+        {"40-bit revision 3", forty, 5},
+        {"128-bit revision 3", ReadValues(v2, "owner"), 16},
+        {"128-bit crypt filter", ReadValues(v4, "owner"), 16},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EncryptDictionaryValues values = c.values;
+        values.length.reset();
+        for (auto& [name, filter] : values.cryptFilters) filter.length.reset();
+        for (const std::string password : {"user", "owner"}) {
+            DocumentSecurity security(values);
+            EXPECT_EQ(security.GetKeyLength(), 5u);
+            TqzEncryptionSettings settings;
+            ASSERT_TRUE(security.CheckPassword(settings, password)) << password;
+            EXPECT_EQ(security.GetKeyLength(), c.keyLength);
+            const auto level = c.keyLength == 5 ? TqzPDFEncryptionLevel::elRC4_40Bit
+                                                : TqzPDFEncryptionLevel::elRC4_128Bit;
+            EXPECT_EQ(security.GetLevel(), level);
+            EXPECT_EQ(settings.Level(), level);
+        }
+        DocumentSecurity refused(values);
+        TqzEncryptionSettings untouched;
+        EXPECT_FALSE(refused.CheckPassword(untouched, "wrong"));
+        EXPECT_EQ(refused.GetKeyLength(), 5u);
+    }
+}
