@@ -296,10 +296,9 @@ void TqzCatalogMerge::MergeNamedDestinations() {
     }
     if (!added.empty()) {
         TqzPDDictionary& names = DictEntry(catalog, "Names", DocOf(FTarget));
-        std::vector<std::pair<std::string, std::unique_ptr<TqzPDBaseObject>>> all;
-        for (const TqzNameTreeEntry& entry : ReadNameTree(names.LookUp("Dests"))) {
-            if (entry.Value) all.emplace_back(entry.Key, core::CopyByKind(*entry.Value, &baseDoc));
-        }
+        // The target's entries move into the new tree: merging many sources
+        // leaves no copies of the earlier trees behind.
+        auto all = TakeNameTree(names.LookUp("Dests"));
         for (auto& entry : added) all.push_back(std::move(entry));
         names.SetKeyValue("Dests", MakeNameTree(std::move(all), baseDoc));
     }

@@ -23,25 +23,24 @@ using core::TqzPDDictionary;
 
 namespace {
 
-const TqzPDDictionary* AsDict(const TqzPDBaseObject* object) {
-    return object && object->IsDict() ? static_cast<const TqzPDDictionary*>(object) : nullptr;
+TqzPDDictionary* AsDict(TqzPDBaseObject* object) {
+    return object && object->IsDict() ? static_cast<TqzPDDictionary*>(object) : nullptr;
 }
 
-const TqzPDArray* AsArray(const TqzPDBaseObject* object) {
-    return object && object->IsArray() ? static_cast<const TqzPDArray*>(object) : nullptr;
+TqzPDArray* AsArray(TqzPDBaseObject* object) {
+    return object && object->IsArray() ? static_cast<TqzPDArray*>(object) : nullptr;
 }
 
-// Calls `take(key, value)` for every pair of the leaf arrays named
-// `arrayKey` in the tree at `root`, in tree order.
-void WalkTree(const TqzPDBaseObject* root, std::string_view arrayKey,
-              const std::function<void(const TqzPDBaseObject& key, const TqzPDBaseObject* value)>& take) {
+// Calls `leaf` with the key-value array (named `arrayKey`) of every node of
+// the tree at `root`, in tree order.
+void WalkTree(TqzPDBaseObject* root, std::string_view arrayKey, const std::function<void(TqzPDArray& pairs)>& leaf) {
     struct Node {
-        const TqzPDDictionary* Dict;
+        TqzPDDictionary* Dict;
         int32_t Depth;
     };
     std::vector<Node> work;
     std::unordered_set<const TqzPDBaseObject*> visited;
-    if (const TqzPDDictionary* dict = AsDict(root)) work.push_back({dict, 0});
+    if (TqzPDDictionary* dict = AsDict(root)) work.push_back({dict, 0});
     size_t entries = 0;
     while (!work.empty()) {
         const Node node = work.back();
@@ -53,24 +52,29 @@ void WalkTree(const TqzPDBaseObject* root, std::string_view arrayKey,
             throw core::ExLimitExceeded("Name or number tree nested deeper than " +
                                         std::to_string(kMaxTreeDepth) + " levels");
         }
-        if (const TqzPDArray* pairs = AsArray(node.Dict->LookUp(arrayKey))) {
-            for (int32_t i = 0; i + 1 < pairs->GetLength(); i += 2) {
-                const TqzPDBaseObject* key = pairs->Get(i);
-                if (!key) continue;
-                if (++entries > kMaxTreeEntries) {
-                    throw core::ExLimitExceeded("Name or number tree with more than " +
-                                                std::to_string(kMaxTreeEntries) + " entries");
-                }
-                take(*key, pairs->GetRefObj(i + 1));
+        if (TqzPDArray* pairs = AsArray(node.Dict->LookUp(arrayKey))) {
+            entries += static_cast<size_t>(pairs->GetLength() / 2);
+            if (entries > kMaxTreeEntries) {
+                throw core::ExLimitExceeded("Name or number tree with more than " +
+                                            std::to_string(kMaxTreeEntries) + " entries");
             }
+            leaf(*pairs);
         }
         if (const TqzPDArray* kids = AsArray(node.Dict->LookUp("Kids"))) {
             // Pushed last first, so that the kids are read in their order.
             for (int32_t i = kids->GetLength(); i-- > 0;) {
-                if (const TqzPDDictionary* kid = AsDict(kids->Get(i))) work.push_back({kid, node.Depth + 1});
+                if (TqzPDDictionary* kid = AsDict(kids->Get(i))) work.push_back({kid, node.Depth + 1});
             }
         }
     }
+}
+
+// The key a name tree's pair gives: a string's bytes, or a name's text as
+// some producers write it; none for anything else.
+std::optional<std::string> NameKey(const TqzPDBaseObject* key) {
+    if (key && key->IsString()) return static_cast<const core::TqzPDString*>(key)->GetBytes();
+    if (key && key->IsName()) return static_cast<const core::TqzPDName*>(key)->GetValue();
+    return std::nullopt;
 }
 
 // The key object a tree of this key type writes.
@@ -119,22 +123,39 @@ std::unique_ptr<TqzPDDictionary> MakeTree(std::vector<std::pair<Key, std::unique
 
 }  // namespace
 
-std::vector<TqzNameTreeEntry> ReadNameTree(const TqzPDBaseObject* root) {
+std::vector<TqzNameTreeEntry> ReadNameTree(TqzPDBaseObject* root) {
     std::vector<TqzNameTreeEntry> entries;
-    WalkTree(root, "Names", [&](const TqzPDBaseObject& key, const TqzPDBaseObject* value) {
-        if (key.IsString()) {
-            entries.push_back({static_cast<const core::TqzPDString&>(key).GetBytes(), value});
-        } else if (key.IsName()) {
-            entries.push_back({static_cast<const core::TqzPDName&>(key).GetValue(), value});
+    WalkTree(root, "Names", [&](TqzPDArray& pairs) {
+        for (int32_t i = 0; i + 1 < pairs.GetLength(); i += 2) {
+            if (auto key = NameKey(pairs.Get(i))) entries.push_back({std::move(*key), pairs.GetRefObj(i + 1)});
         }
     });
     return entries;
 }
 
-std::vector<TqzNumberTreeEntry> ReadNumberTree(const TqzPDBaseObject* root) {
+std::vector<std::pair<std::string, std::unique_ptr<TqzPDBaseObject>>> TakeNameTree(TqzPDBaseObject* root) {
+    std::vector<std::pair<std::string, std::unique_ptr<TqzPDBaseObject>>> entries;
+    WalkTree(root, "Names", [&](TqzPDArray& pairs) {
+        auto& elements = pairs.GetArray()->Elements();
+        for (size_t i = 0; i + 1 < elements.size(); i += 2) {
+            if (auto key = NameKey(pairs.Get(static_cast<int32_t>(i)))) {
+                entries.emplace_back(std::move(*key), std::move(elements[i + 1]));
+            }
+        }
+        elements.clear();
+    });
+    return entries;
+}
+
+std::vector<TqzNumberTreeEntry> ReadNumberTree(TqzPDBaseObject* root) {
     std::vector<TqzNumberTreeEntry> entries;
-    WalkTree(root, "Nums", [&](const TqzPDBaseObject& key, const TqzPDBaseObject* value) {
-        if (key.IsInteger()) entries.push_back({static_cast<const core::TqzPDInteger&>(key).GetValue(), value});
+    WalkTree(root, "Nums", [&](TqzPDArray& pairs) {
+        for (int32_t i = 0; i + 1 < pairs.GetLength(); i += 2) {
+            const TqzPDBaseObject* key = pairs.Get(i);
+            if (key && key->IsInteger()) {
+                entries.push_back({static_cast<const core::TqzPDInteger*>(key)->GetValue(), pairs.GetRefObj(i + 1)});
+            }
+        }
     });
     return entries;
 }

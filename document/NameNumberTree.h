@@ -49,9 +49,12 @@ struct TqzNumberTreeEntry {
 // order. A key that is not a string (or a name, as some producers write) is
 // skipped with its value. ExLimitExceeded beyond kMaxTreeDepth or
 // kMaxTreeEntries.
-std::vector<TqzNameTreeEntry> ReadNameTree(const core::TqzPDBaseObject* root);
-// The same for a number tree; keys that are not integers are skipped.
-std::vector<TqzNumberTreeEntry> ReadNumberTree(const core::TqzPDBaseObject* root);
+std::vector<TqzNameTreeEntry> ReadNameTree(core::TqzPDBaseObject* root);
+// The same, the values moved out of the tree, which is left without entries:
+// for a tree about to be replaced by a new one holding them.
+std::vector<std::pair<std::string, std::unique_ptr<core::TqzPDBaseObject>>> TakeNameTree(core::TqzPDBaseObject* root);
+// The entries of a number tree; keys that are not integers are skipped.
+std::vector<TqzNumberTreeEntry> ReadNumberTree(core::TqzPDBaseObject* root);
 
 // A new tree of `entries`, sorted by key here (equal keys keep their order);
 // the values become the tree's. Above kTreeLeafSize entries the root lists
