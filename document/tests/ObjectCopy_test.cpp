@@ -155,6 +155,12 @@ TEST_F(ObjectCopyTest, CyclesEndAndDestinationsReachThePagesCopies) {
     next->Add(Ref(9));
     goTo(8, 2).Add("Next", std::move(next));
     goTo(9, 3);
+    // The page's own actions: on opening a jump to a page not copied, on
+    // closing one back to itself.
+    auto pageActions = std::make_unique<TqzPDDictionary>(&source);
+    pageActions->Add("O", Ref(9));
+    pageActions->Add("C", Ref(8));
+    page.Add("AA", std::move(pageActions));
     source.Loaded();
 
     TqzObjectCopier copier(source, target);
@@ -177,6 +183,10 @@ TEST_F(ObjectCopyTest, CyclesEndAndDestinationsReachThePagesCopies) {
     auto* chain = static_cast<TqzPDArray*>(newNext->LookUp("Next"));
     ASSERT_EQ(chain->GetLength(), 1);  // the dead action left the chain
     EXPECT_EQ(chain->GetRefObj(0)->GetObjNumber(), newAction->GetObjNumber());  // the cycle closes
+    auto* copiedPageActions = static_cast<TqzPDDictionary*>(newPage.LookUp("AA"));
+    ASSERT_TRUE(copiedPageActions);
+    EXPECT_EQ(copiedPageActions->LookupRefObj("O"), nullptr);
+    EXPECT_EQ(copiedPageActions->LookupRefObj("C")->GetObjNumber(), newNext->GetObjNumber());
     EXPECT_EQ(copier.GetCopiedCount(), 3u);  // annotation and two actions; no stray page
     for (auto& [n, o] : target.objects) {
         if (o->IsDict() && n != 500) {
@@ -344,6 +354,18 @@ TEST_F(ObjectCopyTest, DestinationsFollowTheirPagesOrAreLeftOut) {
         }
         EXPECT_TRUE(copy->LookUp("Subtype"));  // the link itself stays
     }
+    // A remote go-to names a page of another file: carried as it is.
+    auto& remote = source.Dict(next++);
+    remote.Add("Subtype", std::make_unique<TqzPDName>("Link"));
+    auto remoteAction = std::make_unique<TqzPDDictionary>(&source);
+    remoteAction->Add("S", std::make_unique<TqzPDName>("GoToR"));
+    remoteAction->Add("F", string("other.pdf"));
+    remoteAction->Add("D", explicitDest(std::make_unique<TqzPDInteger>(7)));
+    remote.Add("A", std::move(remoteAction));
+    auto* remoteCopy = static_cast<TqzPDDictionary*>(target.GetObject(copier.Copy(*Ref(next - 1))->GetObjNumber()));
+    auto* remoteDest = static_cast<TqzPDArray*>(static_cast<TqzPDDictionary*>(remoteCopy->LookUp("A"))->LookUp("D"));
+    ASSERT_TRUE(remoteDest);
+    EXPECT_EQ(static_cast<TqzPDInteger*>(remoteDest->GetRefObj(0))->GetValue(), 7);
     // Outside links and go-to actions a /Dest is no destination.
     auto& other = source.Dict(next);
     other.Add("Dest", string("taken"));
