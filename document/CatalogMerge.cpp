@@ -61,11 +61,7 @@ std::unique_ptr<TqzPDBaseObject> Reference(uint32_t number) {
 }
 
 // The text of a string or name, "" for anything else.
-std::string TextOf(const TqzPDBaseObject* object) {
-    if (object && object->IsString()) return static_cast<const core::TqzPDString*>(object)->GetBytes();
-    if (object && object->IsName()) return static_cast<const core::TqzPDName*>(object)->GetValue();
-    return {};
-}
+std::string TextOf(const TqzPDBaseObject* object) { return NameText(object).value_or(std::string()); }
 
 bool SameValue(const TqzPDBaseObject* a, const TqzPDBaseObject* b) {
     if (!a || !b) return a == b;

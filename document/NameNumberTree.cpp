@@ -69,14 +69,6 @@ void WalkTree(TqzPDBaseObject* root, std::string_view arrayKey, const std::funct
     }
 }
 
-// The key a name tree's pair gives: a string's bytes, or a name's text as
-// some producers write it; none for anything else.
-std::optional<std::string> NameKey(const TqzPDBaseObject* key) {
-    if (key && key->IsString()) return static_cast<const core::TqzPDString*>(key)->GetBytes();
-    if (key && key->IsName()) return static_cast<const core::TqzPDName*>(key)->GetValue();
-    return std::nullopt;
-}
-
 // The key object a tree of this key type writes.
 std::unique_ptr<TqzPDBaseObject> KeyObject(const std::string& key) {
     return std::make_unique<core::TqzPDString>(key, false);
@@ -123,11 +115,17 @@ std::unique_ptr<TqzPDDictionary> MakeTree(std::vector<std::pair<Key, std::unique
 
 }  // namespace
 
+std::optional<std::string> NameText(const TqzPDBaseObject* object) {
+    if (object && object->IsString()) return static_cast<const core::TqzPDString*>(object)->GetBytes();
+    if (object && object->IsName()) return static_cast<const core::TqzPDName*>(object)->GetValue();
+    return std::nullopt;
+}
+
 std::vector<TqzNameTreeEntry> ReadNameTree(TqzPDBaseObject* root) {
     std::vector<TqzNameTreeEntry> entries;
     WalkTree(root, "Names", [&](TqzPDArray& pairs) {
         for (int32_t i = 0; i + 1 < pairs.GetLength(); i += 2) {
-            if (auto key = NameKey(pairs.Get(i))) entries.push_back({std::move(*key), pairs.GetRefObj(i + 1)});
+            if (auto key = NameText(pairs.Get(i))) entries.push_back({std::move(*key), pairs.GetRefObj(i + 1)});
         }
     });
     return entries;
@@ -138,7 +136,7 @@ std::vector<std::pair<std::string, std::unique_ptr<TqzPDBaseObject>>> TakeNameTr
     WalkTree(root, "Names", [&](TqzPDArray& pairs) {
         auto& elements = pairs.GetArray()->Elements();
         for (size_t i = 0; i + 1 < elements.size(); i += 2) {
-            if (auto key = NameKey(pairs.Get(static_cast<int32_t>(i)))) {
+            if (auto key = NameText(pairs.Get(static_cast<int32_t>(i)))) {
                 entries.emplace_back(std::move(*key), std::move(elements[i + 1]));
             }
         }

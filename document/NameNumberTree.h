@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,6 +35,10 @@ inline constexpr size_t kMaxTreeEntries = 1'000'000;
 // Entries per leaf of a tree made here: readers search a leaf entry by
 // entry, and the root lists every leaf.
 inline constexpr size_t kTreeLeafSize = 256;
+
+// The bytes a name stands for, as tree keys and destination names are
+// written: a string's bytes or a name's text; none for other objects.
+std::optional<std::string> NameText(const core::TqzPDBaseObject* object);
 
 struct TqzNameTreeEntry {
     std::string Key;                         // the bytes of the key string

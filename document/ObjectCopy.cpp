@@ -13,6 +13,7 @@
 #include "core/PDStream.h"
 #include "core/PDString.h"
 #include "core/ParentDocument.h"
+#include "document/NameNumberTree.h"
 #include "document/PDBaseDoc.h"
 #include "document/PDDocument.h"
 
@@ -29,12 +30,6 @@ namespace {
 // Entries that tie a page to the source's structure: its node in the page
 // tree, its article beads and its document part.
 bool IsPageStructureKey(std::string_view key) { return key == "Parent" || key == "B" || key == "DPart"; }
-
-// The name a destination name stands for: a string's bytes or a name's text.
-std::string NameBytes(const TqzPDBaseObject& name) {
-    if (name.IsString()) return static_cast<const core::TqzPDString&>(name).GetBytes();
-    return static_cast<const core::TqzPDName&>(name).GetValue();
-}
 
 // A destination name of the same kind as `like` holding `bytes`.
 std::unique_ptr<TqzPDBaseObject> MakeNameLike(const TqzPDBaseObject& like, const std::string& bytes) {
@@ -166,7 +161,7 @@ bool TqzObjectCopier::IsDeadDestination(const TqzPDBaseObject& stored) {
     const TqzPDBaseObject* destination = Resolve(stored);
     if (!destination) return true;
     if (destination->IsString() || destination->IsName()) {
-        const auto found = FNames.find(NameBytes(*destination));
+        const auto found = FNames.find(*NameText(destination));
         // A name the source does not define was broken there already; it is
         // carried as it is.
         if (found == FNames.end()) return false;
@@ -271,7 +266,7 @@ std::unique_ptr<TqzPDBaseObject> TqzObjectCopier::CopyDirect(const TqzPDBaseObje
 std::unique_ptr<TqzPDBaseObject> TqzObjectCopier::CopyDestination(const TqzPDBaseObject& stored, int32_t depth) {
     const TqzPDBaseObject* resolved = stored.IsIndirectRef() ? Resolve(stored) : &stored;
     if (resolved && (resolved->IsString() || resolved->IsName())) {
-        const auto found = FNames.find(NameBytes(*resolved));
+        const auto found = FNames.find(*NameText(resolved));
         if (found != FNames.end()) return MakeNameLike(*resolved, found->second.TargetName);
         return CopyDirect(stored, depth);
     }

@@ -65,10 +65,7 @@ TqzPDDictionary* DictAt(TqzPDBaseObject* object) {
 
 TqzPDDictionary& Catalog(TqzPDDocument& doc) { return *doc.GetBaseDoc()->GetDocRoot(); }
 
-std::string Text(const TqzPDBaseObject* object) {
-    if (object && object->IsName()) return static_cast<const core::TqzPDName*>(object)->GetValue();
-    return TextOf(object);
-}
+std::string Text(const TqzPDBaseObject* object) { return NameText(object).value_or("<not a string or name>"); }
 
 // The annotations of page `n` of `doc`, resolved.
 std::vector<TqzPDDictionary*> Annots(TqzPDDocument& doc, int32_t n) {
