@@ -154,6 +154,10 @@ void CarryFormDefaults(TqzPDDictionary& form, const TqzPDDictionary& sourceForm,
             if (auto copy = copier.Copy(*stored)) field->Add(key, std::move(copy));
         }
     }
+    // Fields computed from others keep their order of calculation.
+    if (const TqzPDBaseObject* order = sourceForm.LookupRefObj("CO")) {
+        AppendElements(ArrayEntry(form, "CO", form.GetParentDoc()), copier.Copy(*order));
+    }
     const TqzPDDictionary* resources = AsDict(sourceForm.LookUp("DR"));
     if (!resources) return;
     TqzPDDictionary& target = DictEntry(form, "DR", form.GetParentDoc());

@@ -42,8 +42,9 @@ std::string UniqueName(const std::string& base, const std::unordered_set<std::st
 // /AcroForm /Fields once. A top field named like one already there is
 // renamed, so that both keep their values. What the source's form gives its
 // fields goes with them: its /DA and /Q to the target's form where it has
-// none, else to each joined field that lacks them, and its /DR resources
-// join the target's without replacing any.
+// none, else to each joined field that lacks them, its calculation order
+// after the target's, and its /DR resources join the target's without
+// replacing any.
 void JoinFormFields(TqzPDDocument& target, TqzPDDocument& source, TqzObjectCopier& copier,
                     const std::vector<core::TqzPDDictionary*>& pages);
 

@@ -173,7 +173,7 @@ TEST(CatalogMergeTest, FieldsKeepTheirChainsValuesAndNames) {
     t.Set(101, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
     SetAnnots(t, 1, "100 0 R");
     PdfBuilder s = Document(2, "/AcroForm << /Fields [100 0 R 105 0 R] /DA (/Cour 9 Tf 0 g) /DR << /Font << /Helv "
-                               "106 0 R /Cour 107 0 R >> >> >>", "S");
+                               "106 0 R /Cour 107 0 R >> >> /CO [105 0 R] >>", "S");
     s.Set(100, "<< /T (person) /Kids [101 0 R] >>");
     s.Set(101, "<< /T (name) /Parent 100 0 R /FT /Tx /V (S) /Kids [102 0 R 103 0 R] >>");
     s.Set(102, "<< /Subtype /Widget /Parent 101 0 R /P 4 0 R /Rect [0 0 1 1] >>");
@@ -207,6 +207,10 @@ TEST(CatalogMergeTest, FieldsKeepTheirChainsValuesAndNames) {
     auto* fonts = DictAt(DictAt(form->LookUp("DR"))->LookUp("Font"));
     EXPECT_EQ(Text(DictAt(fonts->LookUp("Helv"))->LookUp("BaseFont")), "Helvetica");
     EXPECT_EQ(Text(DictAt(fonts->LookUp("Cour"))->LookUp("BaseFont")), "Courier");
+    auto* order = static_cast<TqzPDArray*>(form->LookUp("CO"));
+    ASSERT_TRUE(order && order->IsArray());
+    ASSERT_EQ(order->GetLength(), 1);
+    EXPECT_EQ(order->GetRefObj(0)->GetObjNumber(), fields->GetRefObj(2)->GetObjNumber());
 }
 
 TEST(CatalogMergeTest, UniqueNamesKeepTheirEncoding) {
