@@ -34,13 +34,18 @@ TqzPDArray* AsArray(TqzPDBaseObject* object) {
     return object && object->IsArray() ? static_cast<TqzPDArray*>(object) : nullptr;
 }
 
-TqzPDDictionary& CatalogOf(TqzPDDocument& document) { return *document.GetBaseDoc()->GetDocRoot(); }
+TqzPDDictionary& CatalogOf(TqzPDDocument& document) {
+    return *document.GetBaseDoc()->GetDocRoot();
+}
 
-core::TqzParentDocument* DocOf(TqzPDDocument& document) { return document.GetBaseDoc(); }
+core::TqzParentDocument* DocOf(TqzPDDocument& document) {
+    return document.GetBaseDoc();
+}
 
 // The dictionary `parent` holds under `key`, made (direct) where there is
 // none: a value of another kind is of no use to any reader.
-TqzPDDictionary& DictEntry(TqzPDDictionary& parent, std::string_view key, core::TqzParentDocument* doc) {
+TqzPDDictionary& DictEntry(TqzPDDictionary& parent, std::string_view key,
+                           core::TqzParentDocument* doc) {
     if (TqzPDDictionary* dict = AsDict(parent.LookUp(key))) return *dict;
     auto made = std::make_unique<TqzPDDictionary>(doc);
     TqzPDDictionary& result = *made;
@@ -48,7 +53,8 @@ TqzPDDictionary& DictEntry(TqzPDDictionary& parent, std::string_view key, core::
     return result;
 }
 
-TqzPDArray& ArrayEntry(TqzPDDictionary& parent, std::string_view key, core::TqzParentDocument* doc) {
+TqzPDArray& ArrayEntry(TqzPDDictionary& parent, std::string_view key,
+                       core::TqzParentDocument* doc) {
     if (TqzPDArray* array = AsArray(parent.LookUp(key))) return *array;
     auto made = std::make_unique<TqzPDArray>(doc);
     TqzPDArray& result = *made;
@@ -61,7 +67,9 @@ std::unique_ptr<TqzPDBaseObject> Reference(uint32_t number) {
 }
 
 // The text of a string or name, "" for anything else.
-std::string TextOf(const TqzPDBaseObject* object) { return NameText(object).value_or(std::string()); }
+std::string TextOf(const TqzPDBaseObject* object) {
+    return NameText(object).value_or(std::string());
+}
 
 bool SameValue(const TqzPDBaseObject* a, const TqzPDBaseObject* b) {
     if (!a || !b) return a == b;
@@ -69,14 +77,16 @@ bool SameValue(const TqzPDBaseObject* a, const TqzPDBaseObject* b) {
         return static_cast<const core::TqzPDInteger*>(a)->GetValue() ==
                static_cast<const core::TqzPDInteger*>(b)->GetValue();
     }
-    return (a->IsString() || a->IsName()) && (b->IsString() || b->IsName()) && TextOf(a) == TextOf(b);
+    return (a->IsString() || a->IsName()) && (b->IsString() || b->IsName()) &&
+           TextOf(a) == TextOf(b);
 }
 
 // The object numbers of the references an array holds.
 std::unordered_set<uint32_t> ReferencedNumbers(const TqzPDArray* array) {
     std::unordered_set<uint32_t> numbers;
     for (int32_t i = 0; array && i < array->GetLength(); ++i) {
-        if (array->GetRefObj(i)->IsIndirectRef()) numbers.insert(array->GetRefObj(i)->GetObjNumber());
+        if (array->GetRefObj(i)->IsIndirectRef())
+            numbers.insert(array->GetRefObj(i)->GetObjNumber());
     }
     return numbers;
 }
@@ -84,7 +94,8 @@ std::unordered_set<uint32_t> ReferencedNumbers(const TqzPDArray* array) {
 // Moves the elements of `from` (a copy just made) to the end of `to`.
 void AppendElements(TqzPDArray& to, std::unique_ptr<TqzPDBaseObject> from) {
     if (!from || !from->IsArray()) return;
-    for (auto& element : static_cast<TqzPDArray&>(*from).GetArray()->Elements()) to.Add(std::move(element));
+    for (auto& element : static_cast<TqzPDArray&>(*from).GetArray()->Elements())
+        to.Add(std::move(element));
 }
 
 // ---- form fields ----
@@ -108,7 +119,8 @@ std::vector<TqzPDDictionary*> WidgetsOf(TqzPDDictionary& page, TqzPDBaseDoc& bas
     TqzPDArray* annots = AsArray(page.LookUp("Annots"));
     if (!annots) return widgets;
     for (auto& element : annots->GetArray()->Elements()) {
-        TqzPDBaseObject* annot = element->IsIndirectRef() ? baseDoc.GetObject(element->GetObjNumber()) : element.get();
+        TqzPDBaseObject* annot =
+            element->IsIndirectRef() ? baseDoc.GetObject(element->GetObjNumber()) : element.get();
         TqzPDDictionary* dict = AsDict(annot);
         const TqzPDBaseObject* subtype = dict ? dict->LookUp("Subtype") : nullptr;
         // Only widgets belong to fields; links, notes and pop-ups do not.
@@ -134,11 +146,13 @@ TqzPDDictionary& TargetForm(TqzPDDocument& target) {
     return form;
 }
 
-TqzPDDictionary* FormOf(TqzPDDocument& document) { return AsDict(CatalogOf(document).LookUp("AcroForm")); }
+TqzPDDictionary* FormOf(TqzPDDocument& document) {
+    return AsDict(CatalogOf(document).LookUp("AcroForm"));
+}
 
 // The inheritable defaults of the source's form for the fields it brings.
-void CarryFormDefaults(TqzPDDictionary& form, const TqzPDDictionary& sourceForm, TqzObjectCopier& copier,
-                       const std::vector<TqzPDDictionary*>& joined) {
+void CarryFormDefaults(TqzPDDictionary& form, const TqzPDDictionary& sourceForm,
+                       TqzObjectCopier& copier, const std::vector<TqzPDDictionary*>& joined) {
     for (const char* key : {"DA", "Q"}) {
         const TqzPDBaseObject* stored = sourceForm.LookupRefObj(key);
         if (!stored) continue;
@@ -166,7 +180,8 @@ void CarryFormDefaults(TqzPDDictionary& form, const TqzPDDictionary& sourceForm,
         const TqzPDDictionary* entries = AsDict(resources->GetValue(i));
         if (!target.LookupRefObj(category) || !entries) {
             if (!target.LookupRefObj(category)) {
-                if (auto copy = copier.Copy(*resources->GetValueRefObj(i))) target.Add(category, std::move(copy));
+                if (auto copy = copier.Copy(*resources->GetValueRefObj(i)))
+                    target.Add(category, std::move(copy));
             }
             continue;
         }
@@ -175,7 +190,8 @@ void CarryFormDefaults(TqzPDDictionary& form, const TqzPDDictionary& sourceForm,
         for (int32_t k = 0; k < entries->GetLength(); ++k) {
             const std::string name = entries->GetKey(k);
             if (into->LookupRefObj(name)) continue;  // the target's own stays
-            if (auto copy = copier.Copy(*entries->GetValueRefObj(k))) into->Add(name, std::move(copy));
+            if (auto copy = copier.Copy(*entries->GetValueRefObj(k)))
+                into->Add(name, std::move(copy));
         }
     }
 }
@@ -241,12 +257,14 @@ void JoinFormFields(TqzPDDocument& target, TqzPDDocument& source, TqzObjectCopie
     }
     form.SetIsChanged(true);
     if (joined.empty() || !source.IsLoaded()) return;
-    if (const TqzPDDictionary* sourceForm = FormOf(source)) CarryFormDefaults(form, *sourceForm, copier, joined);
+    if (const TqzPDDictionary* sourceForm = FormOf(source))
+        CarryFormDefaults(form, *sourceForm, copier, joined);
 }
 
 // ---- TqzCatalogMerge ----
 
-TqzCatalogMerge::TqzCatalogMerge(TqzPDDocument& target, TqzPDDocument& source, TqzObjectCopier& copier)
+TqzCatalogMerge::TqzCatalogMerge(TqzPDDocument& target, TqzPDDocument& source,
+                                 TqzObjectCopier& copier)
     : FTarget(target), FSource(source), FCopier(copier) {}
 
 void TqzCatalogMerge::PlanDestinationNames() {
@@ -265,7 +283,8 @@ void TqzCatalogMerge::PlanDestinationNames() {
     TqzPDDictionary& targetCatalog = CatalogOf(FTarget);
     std::unordered_set<std::string> taken;
     if (TqzPDDictionary* names = AsDict(targetCatalog.LookUp("Names"))) {
-        for (const TqzNameTreeEntry& entry : ReadNameTree(names->LookUp("Dests"))) taken.insert(entry.Key);
+        for (const TqzNameTreeEntry& entry : ReadNameTree(names->LookUp("Dests")))
+            taken.insert(entry.Key);
     }
     if (TqzPDDictionary* dests = AsDict(targetCatalog.LookUp("Dests"))) {
         for (int32_t i = 0; i < dests->GetLength(); ++i) taken.insert(dests->GetKey(i));
@@ -274,7 +293,8 @@ void TqzCatalogMerge::PlanDestinationNames() {
     for (const auto* list : {&FSourceTreeNames, &FSourceDictNames}) {
         for (const TqzNameTreeEntry& entry : *list) {
             if (FTargetNames.count(entry.Key) != 0) continue;
-            const std::string name = taken.count(entry.Key) != 0 ? UniqueName(entry.Key, taken) : entry.Key;
+            const std::string name =
+                taken.count(entry.Key) != 0 ? UniqueName(entry.Key, taken) : entry.Key;
             taken.insert(name);
             FTargetNames.emplace(entry.Key, name);
             plan.emplace(entry.Key, TqzObjectCopier::DestinationName{name, entry.Value});
@@ -289,10 +309,11 @@ void TqzCatalogMerge::MergeNamedDestinations() {
     TqzPDDictionary& catalog = CatalogOf(FTarget);
     // Each name once, with the value the copier resolved it to.
     std::unordered_set<std::string> done;
-    std::vector<std::pair<std::string, std::unique_ptr<TqzPDBaseObject>>> added;
+    TqzOwnedNameEntries added;
     for (const TqzNameTreeEntry& entry : FSourceTreeNames) {
         if (!entry.Value || !done.insert(entry.Key).second) continue;
-        if (auto copy = FCopier.CopyDestination(*entry.Value)) added.emplace_back(FTargetNames[entry.Key], std::move(copy));
+        if (auto copy = FCopier.CopyDestination(*entry.Value))
+            added.emplace_back(FTargetNames[entry.Key], std::move(copy));
     }
     if (!added.empty()) {
         TqzPDDictionary& names = DictEntry(catalog, "Names", DocOf(FTarget));
@@ -306,7 +327,8 @@ void TqzCatalogMerge::MergeNamedDestinations() {
     for (const TqzNameTreeEntry& entry : FSourceDictNames) {
         if (!entry.Value || !done.insert(entry.Key).second) continue;
         if (auto copy = FCopier.CopyDestination(*entry.Value)) {
-            DictEntry(catalog, "Dests", DocOf(FTarget)).Add(FTargetNames[entry.Key], std::move(copy));
+            DictEntry(catalog, "Dests", DocOf(FTarget))
+                .Add(FTargetNames[entry.Key], std::move(copy));
         }
     }
 }
@@ -319,8 +341,10 @@ void TqzCatalogMerge::MergeOptionalContent() {
     const TqzPDDictionary* config = AsDict(properties->LookUp("D"));
     const TqzPDBaseObject* baseState = config ? config->LookUp("BaseState") : nullptr;
     const bool offByDefault = baseState && baseState->IsName("OFF");
-    const std::unordered_set<uint32_t> on = ReferencedNumbers(config ? AsArray(config->LookUp("ON")) : nullptr);
-    const std::unordered_set<uint32_t> off = ReferencedNumbers(config ? AsArray(config->LookUp("OFF")) : nullptr);
+    const std::unordered_set<uint32_t> on =
+        ReferencedNumbers(config ? AsArray(config->LookUp("ON")) : nullptr);
+    const std::unordered_set<uint32_t> off =
+        ReferencedNumbers(config ? AsArray(config->LookUp("OFF")) : nullptr);
 
     core::TqzParentDocument* doc = DocOf(FTarget);
     TqzPDDictionary& targetProperties = DictEntry(CatalogOf(FTarget), "OCProperties", doc);
@@ -354,8 +378,10 @@ void TqzCatalogMerge::MergeOptionalContent() {
             if (targetHadGroups) {
                 for (int32_t i = 0; i < targetGroups.GetLength(); ++i) {
                     const TqzPDBaseObject* stored = targetGroups.GetRefObj(i);
-                    const bool isCopy = std::find(copied.begin(), copied.end(), stored->GetObjNumber()) != copied.end();
-                    if (stored->IsIndirectRef() && !isCopy) made->Add(Reference(stored->GetObjNumber()));
+                    const bool isCopy = std::find(copied.begin(), copied.end(),
+                                                  stored->GetObjNumber()) != copied.end();
+                    if (stored->IsIndirectRef() && !isCopy)
+                        made->Add(Reference(stored->GetObjNumber()));
                 }
             }
             targetOrder = made.get();
@@ -378,13 +404,15 @@ void TqzCatalogMerge::MergeOptionalContent() {
 std::unique_ptr<TqzPDDictionary> TqzCatalogMerge::LabelFor(const LabelRange& range, int64_t pagesIn,
                                                            bool fromSource) {
     TqzPDBaseDoc& targetDoc = *FTarget.GetBaseDoc();
-    auto label = std::make_unique<TqzPDDictionary>(static_cast<core::TqzParentDocument*>(&targetDoc));
+    auto label =
+        std::make_unique<TqzPDDictionary>(static_cast<core::TqzParentDocument*>(&targetDoc));
     const TqzPDBaseObject* value = range.Value;
     if (value && value->IsIndirectRef()) {
         TqzPDBaseDoc& from = fromSource ? *FSource.GetBaseDoc() : targetDoc;
         value = from.GetObject(value->GetObjNumber());
     }
-    const auto* dict = value && value->IsDict() ? static_cast<const TqzPDDictionary*>(value) : nullptr;
+    const auto* dict =
+        value && value->IsDict() ? static_cast<const TqzPDDictionary*>(value) : nullptr;
     int64_t start = 1;
     if (dict) {
         for (int32_t i = 0; i < dict->GetLength(); ++i) {
@@ -392,7 +420,8 @@ std::unique_ptr<TqzPDDictionary> TqzCatalogMerge::LabelFor(const LabelRange& ran
             const TqzPDBaseObject* stored = dict->GetValueRefObj(i);
             if (key == "St") {
                 const TqzPDBaseObject* first = dict->GetValue(i);
-                if (first && first->IsInteger()) start = static_cast<const core::TqzPDInteger*>(first)->GetValue();
+                if (first && first->IsInteger())
+                    start = static_cast<const core::TqzPDInteger*>(first)->GetValue();
                 continue;
             }
             auto copy = fromSource ? FCopier.Copy(*stored) : core::CopyByKind(*stored, &targetDoc);
@@ -415,7 +444,8 @@ namespace {
 // The range in force at page `index` and the page it starts at: the last
 // that starts at or before it, else decimal numbers from the first page.
 template <class Range>
-std::pair<int64_t, Range> RangeAt(const std::vector<std::pair<int64_t, Range>>& ranges, int64_t index) {
+std::pair<int64_t, Range> RangeAt(const std::vector<std::pair<int64_t, Range>>& ranges,
+                                  int64_t index) {
     std::pair<int64_t, Range> found{0, Range{}};
     for (const auto& range : ranges) {
         if (range.first > index) break;
@@ -428,15 +458,17 @@ std::pair<int64_t, Range> RangeAt(const std::vector<std::pair<int64_t, Range>>& 
 
 TqzCatalogMerge::LabelRanges TqzCatalogMerge::ReadLabelRanges(TqzPDDocument& document) {
     LabelRanges ranges;
-    for (const TqzNumberTreeEntry& entry : ReadNumberTree(CatalogOf(document).LookUp("PageLabels"))) {
+    for (const TqzNumberTreeEntry& entry :
+         ReadNumberTree(CatalogOf(document).LookUp("PageLabels"))) {
         if (entry.Key >= 0) ranges.push_back({entry.Key, {entry.Value, 0}});
     }
-    std::stable_sort(ranges.begin(), ranges.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(ranges.begin(), ranges.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     return ranges;
 }
 
 TqzCatalogMerge::LabelRanges TqzCatalogMerge::UnlabelledRanges(int32_t afterPage, int32_t count,
-                                                                int32_t targetPages) {
+                                                               int32_t targetPages) {
     // Decimal numbers from the first page, and from each page where an
     // earlier insertion began a run of its own. Indices are those before
     // the insertion.
@@ -450,16 +482,18 @@ TqzCatalogMerge::LabelRanges TqzCatalogMerge::UnlabelledRanges(int32_t afterPage
     return ranges;
 }
 
-void TqzCatalogMerge::MarkUnlabelledRanges(int32_t afterPage, int32_t sourceStartPage, int32_t count,
-                                           int32_t targetPages) {
+void TqzCatalogMerge::MarkUnlabelledRanges(int32_t afterPage, int32_t sourceStartPage,
+                                           int32_t count, int32_t targetPages) {
     if (afterPage < targetPages) {
         TqzPDPage* next = FTarget.GetPage(afterPage + count + 1);
         if (next && next->GetLabelRangeStart() == 0) {
-            const auto [start, range] = RangeAt(UnlabelledRanges(afterPage, count, targetPages), afterPage);
+            const auto [start, range] =
+                RangeAt(UnlabelledRanges(afterPage, count, targetPages), afterPage);
             next->SetLabelRangeStart(static_cast<int32_t>(range.Offset + afterPage - start + 1));
         }
     }
-    if (TqzPDPage* first = FTarget.GetPage(afterPage + 1)) first->SetLabelRangeStart(sourceStartPage);
+    if (TqzPDPage* first = FTarget.GetPage(afterPage + 1))
+        first->SetLabelRangeStart(sourceStartPage);
 }
 
 void TqzCatalogMerge::MergePageLabels(int32_t afterPage, int32_t sourceStartPage, int32_t count,
@@ -473,13 +507,14 @@ void TqzCatalogMerge::MergePageLabels(int32_t afterPage, int32_t sourceStartPage
         return;
     }
     if (target.empty()) target = UnlabelledRanges(afterPage, count, targetPages);
-    std::vector<std::pair<int64_t, std::unique_ptr<TqzPDBaseObject>>> labels;
+    TqzOwnedNumberEntries labels;
     const auto add = [&](int64_t index, std::unique_ptr<TqzPDDictionary> label) {
         labels.emplace_back(index, std::move(label));
     };
     // Pages before the first range are numbered from 1; said explicitly once
     // other ranges follow them.
-    if (afterPage > 0 && (target.empty() || target.front().first > 0)) add(0, LabelFor(LabelRange{}, 0, false));
+    if (afterPage > 0 && (target.empty() || target.front().first > 0))
+        add(0, LabelFor(LabelRange{}, 0, false));
     for (const auto& [start, range] : target) {
         if (start < afterPage) add(start, LabelFor(range, 0, false));
     }
@@ -489,11 +524,12 @@ void TqzCatalogMerge::MergePageLabels(int32_t afterPage, int32_t sourceStartPage
     const auto [sourceStart, sourceRange] = RangeAt(source, first);
     add(afterPage, LabelFor(sourceRange, first - sourceStart, true));
     for (const auto& [start, range] : source) {
-        if (start > first && start < first + count) add(afterPage + start - first, LabelFor(range, 0, true));
+        if (start > first && start < first + count)
+            add(afterPage + start - first, LabelFor(range, 0, true));
     }
     // The target's pages after the block go on where they were.
-    const bool rangeStartsThere =
-        std::any_of(target.begin(), target.end(), [&](const auto& range) { return range.first == afterPage; });
+    const bool rangeStartsThere = std::any_of(
+        target.begin(), target.end(), [&](const auto& range) { return range.first == afterPage; });
     if (afterPage < targetPages && !rangeStartsThere) {
         const auto [start, range] = RangeAt(target, afterPage);
         add(int64_t{afterPage} + count, LabelFor(range, afterPage - start, false));
@@ -501,13 +537,15 @@ void TqzCatalogMerge::MergePageLabels(int32_t afterPage, int32_t sourceStartPage
     for (const auto& [start, range] : target) {
         if (start >= afterPage) add(start + count, LabelFor(range, 0, false));
     }
-    CatalogOf(FTarget).SetKeyValue("PageLabels", MakeNumberTree(std::move(labels), *FTarget.GetBaseDoc()));
+    CatalogOf(FTarget).SetKeyValue("PageLabels",
+                                   MakeNumberTree(std::move(labels), *FTarget.GetBaseDoc()));
 }
 
 void TqzCatalogMerge::MergeNeedAppearances() {
     if (!FTarget.IsLoaded() || !FSource.IsLoaded()) return;
     const TqzPDDictionary* sourceForm = FormOf(FSource);
-    const TqzPDBaseObject* sourceValue = sourceForm ? sourceForm->LookUp("NeedAppearances") : nullptr;
+    const TqzPDBaseObject* sourceValue =
+        sourceForm ? sourceForm->LookUp("NeedAppearances") : nullptr;
     if (!sourceValue || !sourceValue->IsBoolean()) return;
     TqzPDDictionary* form = FormOf(FTarget);
     const TqzPDBaseObject* targetValue = form ? form->LookUp("NeedAppearances") : nullptr;

@@ -49,7 +49,7 @@ void JoinFormFields(TqzPDDocument& target, TqzPDDocument& source, TqzObjectCopie
                     const std::vector<core::TqzPDDictionary*>& pages);
 
 class TqzCatalogMerge {
-public:
+  public:
     TqzCatalogMerge(TqzPDDocument& target, TqzPDDocument& source, TqzObjectCopier& copier);
 
     // Before the pages are copied: every named destination of the source
@@ -68,11 +68,12 @@ public:
     // part is numbered as in its document, a document without labels from
     // its first page's number, and the target's pages after the inserted
     // block go on as before.
-    void MergePageLabels(int32_t afterPage, int32_t sourceStartPage, int32_t count, int32_t targetPages);
+    void MergePageLabels(int32_t afterPage, int32_t sourceStartPage, int32_t count,
+                         int32_t targetPages);
     // /NeedAppearances true in either form stays true.
     void MergeNeedAppearances();
 
-private:
+  private:
     // A run of pages numbered by one label dictionary (none: decimal), the
     // run's first page counting `Offset` pages into it.
     struct LabelRange {
@@ -87,10 +88,12 @@ private:
     LabelRanges UnlabelledRanges(int32_t afterPage, int32_t count, int32_t targetPages);
     // A new direct label dictionary of the target for the page `pagesIn`
     // pages into `range`.
-    std::unique_ptr<core::TqzPDDictionary> LabelFor(const LabelRange& range, int64_t pagesIn, bool fromSource);
+    std::unique_ptr<core::TqzPDDictionary> LabelFor(const LabelRange& range, int64_t pagesIn,
+                                                    bool fromSource);
     // Records on the target's pages where runs numbered from 1 (or from a
     // partial range's first page) begin, while no document has labels.
-    void MarkUnlabelledRanges(int32_t afterPage, int32_t sourceStartPage, int32_t count, int32_t targetPages);
+    void MarkUnlabelledRanges(int32_t afterPage, int32_t sourceStartPage, int32_t count,
+                              int32_t targetPages);
 
     TqzPDDocument& FTarget;
     TqzPDDocument& FSource;

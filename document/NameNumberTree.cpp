@@ -33,7 +33,8 @@ TqzPDArray* AsArray(TqzPDBaseObject* object) {
 
 // Calls `leaf` with the key-value array (named `arrayKey`) of every node of
 // the tree at `root`, in tree order.
-void WalkTree(TqzPDBaseObject* root, std::string_view arrayKey, const std::function<void(TqzPDArray& pairs)>& leaf) {
+void WalkTree(TqzPDBaseObject* root, std::string_view arrayKey,
+              const std::function<void(TqzPDArray& pairs)>& leaf) {
     struct Node {
         TqzPDDictionary* Dict;
         int32_t Depth;
@@ -63,7 +64,8 @@ void WalkTree(TqzPDBaseObject* root, std::string_view arrayKey, const std::funct
         if (const TqzPDArray* kids = AsArray(node.Dict->LookUp("Kids"))) {
             // Pushed last first, so that the kids are read in their order.
             for (int32_t i = kids->GetLength(); i-- > 0;) {
-                if (TqzPDDictionary* kid = AsDict(kids->Get(i))) work.push_back({kid, node.Depth + 1});
+                if (TqzPDDictionary* kid = AsDict(kids->Get(i)))
+                    work.push_back({kid, node.Depth + 1});
             }
         }
     }
@@ -81,8 +83,9 @@ std::unique_ptr<TqzPDBaseObject> KeyObject(int64_t key) {
 }
 
 template <class Key>
-std::unique_ptr<TqzPDDictionary> MakeTree(std::vector<std::pair<Key, std::unique_ptr<TqzPDBaseObject>>> entries,
-                                          std::string_view arrayKey, TqzPDBaseDoc& baseDoc) {
+std::unique_ptr<TqzPDDictionary> MakeTree(
+    std::vector<std::pair<Key, std::unique_ptr<TqzPDBaseObject>>> entries,
+    std::string_view arrayKey, TqzPDBaseDoc& baseDoc) {
     std::stable_sort(entries.begin(), entries.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     auto* doc = static_cast<core::TqzParentDocument*>(&baseDoc);
@@ -116,7 +119,8 @@ std::unique_ptr<TqzPDDictionary> MakeTree(std::vector<std::pair<Key, std::unique
 }  // namespace
 
 std::optional<std::string> NameText(const TqzPDBaseObject* object) {
-    if (object && object->IsString()) return static_cast<const core::TqzPDString*>(object)->GetBytes();
+    if (object && object->IsString())
+        return static_cast<const core::TqzPDString*>(object)->GetBytes();
     if (object && object->IsName()) return static_cast<const core::TqzPDName*>(object)->GetValue();
     return std::nullopt;
 }
@@ -125,14 +129,15 @@ std::vector<TqzNameTreeEntry> ReadNameTree(TqzPDBaseObject* root) {
     std::vector<TqzNameTreeEntry> entries;
     WalkTree(root, "Names", [&](TqzPDArray& pairs) {
         for (int32_t i = 0; i + 1 < pairs.GetLength(); i += 2) {
-            if (auto key = NameText(pairs.Get(i))) entries.push_back({std::move(*key), pairs.GetRefObj(i + 1)});
+            if (auto key = NameText(pairs.Get(i)))
+                entries.push_back({std::move(*key), pairs.GetRefObj(i + 1)});
         }
     });
     return entries;
 }
 
-std::vector<std::pair<std::string, std::unique_ptr<TqzPDBaseObject>>> TakeNameTree(TqzPDBaseObject* root) {
-    std::vector<std::pair<std::string, std::unique_ptr<TqzPDBaseObject>>> entries;
+TqzOwnedNameEntries TakeNameTree(TqzPDBaseObject* root) {
+    TqzOwnedNameEntries entries;
     WalkTree(root, "Names", [&](TqzPDArray& pairs) {
         auto& elements = pairs.GetArray()->Elements();
         for (size_t i = 0; i + 1 < elements.size(); i += 2) {
@@ -151,20 +156,20 @@ std::vector<TqzNumberTreeEntry> ReadNumberTree(TqzPDBaseObject* root) {
         for (int32_t i = 0; i + 1 < pairs.GetLength(); i += 2) {
             const TqzPDBaseObject* key = pairs.Get(i);
             if (key && key->IsInteger()) {
-                entries.push_back({static_cast<const core::TqzPDInteger*>(key)->GetValue(), pairs.GetRefObj(i + 1)});
+                entries.push_back({static_cast<const core::TqzPDInteger*>(key)->GetValue(),
+                                   pairs.GetRefObj(i + 1)});
             }
         }
     });
     return entries;
 }
 
-std::unique_ptr<TqzPDDictionary> MakeNameTree(
-    std::vector<std::pair<std::string, std::unique_ptr<TqzPDBaseObject>>> entries, TqzPDBaseDoc& baseDoc) {
+std::unique_ptr<TqzPDDictionary> MakeNameTree(TqzOwnedNameEntries entries, TqzPDBaseDoc& baseDoc) {
     return MakeTree(std::move(entries), "Names", baseDoc);
 }
 
-std::unique_ptr<TqzPDDictionary> MakeNumberTree(
-    std::vector<std::pair<int64_t, std::unique_ptr<TqzPDBaseObject>>> entries, TqzPDBaseDoc& baseDoc) {
+std::unique_ptr<TqzPDDictionary> MakeNumberTree(TqzOwnedNumberEntries entries,
+                                                TqzPDBaseDoc& baseDoc) {
     return MakeTree(std::move(entries), "Nums", baseDoc);
 }
 

@@ -41,14 +41,20 @@ inline constexpr size_t kTreeLeafSize = 256;
 std::optional<std::string> NameText(const core::TqzPDBaseObject* object);
 
 struct TqzNameTreeEntry {
-    std::string Key;                         // the bytes of the key string
-    const core::TqzPDBaseObject* Value;      // as stored (a reference or a direct value)
+    std::string Key;                     // the bytes of the key string
+    const core::TqzPDBaseObject* Value;  // as stored (a reference or a direct value)
 };
 
 struct TqzNumberTreeEntry {
     int64_t Key;
     const core::TqzPDBaseObject* Value;
 };
+
+// Entries that own their values, as a tree made here takes them.
+using TqzOwnedNameEntries =
+    std::vector<std::pair<std::string, std::unique_ptr<core::TqzPDBaseObject>>>;
+using TqzOwnedNumberEntries =
+    std::vector<std::pair<int64_t, std::unique_ptr<core::TqzPDBaseObject>>>;
 
 // The entries of the name tree `root` (resolved; none gives none), in tree
 // order. A key that is not a string (or a name, as some producers write) is
@@ -57,16 +63,16 @@ struct TqzNumberTreeEntry {
 std::vector<TqzNameTreeEntry> ReadNameTree(core::TqzPDBaseObject* root);
 // The same, the values moved out of the tree, which is left without entries:
 // for a tree about to be replaced by a new one holding them.
-std::vector<std::pair<std::string, std::unique_ptr<core::TqzPDBaseObject>>> TakeNameTree(core::TqzPDBaseObject* root);
+TqzOwnedNameEntries TakeNameTree(core::TqzPDBaseObject* root);
 // The entries of a number tree; keys that are not integers are skipped.
 std::vector<TqzNumberTreeEntry> ReadNumberTree(core::TqzPDBaseObject* root);
 
 // A new tree of `entries`, sorted by key here (equal keys keep their order);
 // the values become the tree's. Above kTreeLeafSize entries the root lists
 // leaves, each an indirect object of `baseDoc` with its /Limits.
-std::unique_ptr<core::TqzPDDictionary> MakeNameTree(
-    std::vector<std::pair<std::string, std::unique_ptr<core::TqzPDBaseObject>>> entries, TqzPDBaseDoc& baseDoc);
-std::unique_ptr<core::TqzPDDictionary> MakeNumberTree(
-    std::vector<std::pair<int64_t, std::unique_ptr<core::TqzPDBaseObject>>> entries, TqzPDBaseDoc& baseDoc);
+std::unique_ptr<core::TqzPDDictionary> MakeNameTree(TqzOwnedNameEntries entries,
+                                                    TqzPDBaseDoc& baseDoc);
+std::unique_ptr<core::TqzPDDictionary> MakeNumberTree(TqzOwnedNumberEntries entries,
+                                                      TqzPDBaseDoc& baseDoc);
 
 }  // namespace qz::document

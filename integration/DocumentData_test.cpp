@@ -34,21 +34,24 @@ struct Facts {
 };
 
 bool HavePikepdf() {
-    static const bool have = testing::RunProgram({"/usr/bin/python3", "-c", "import pikepdf"}).Succeeded();
+    static const bool have =
+        testing::RunProgram({"/usr/bin/python3", "-c", "import pikepdf"}).Succeeded();
     return have;
 }
 
-#define QZ_REQUIRE_PIKEPDF()                                                                 \
-    do {                                                                                     \
-        if (!HavePikepdf()) {                                                                \
+#define QZ_REQUIRE_PIKEPDF()                                                                   \
+    do {                                                                                       \
+        if (!HavePikepdf()) {                                                                  \
             if (::qz::testing::MissingToolsMustFail()) FAIL() << "python3-pikepdf is missing"; \
-            GTEST_SKIP() << "python3-pikepdf is not installed";                              \
-        }                                                                                    \
+            GTEST_SKIP() << "python3-pikepdf is not installed";                                \
+        }                                                                                      \
     } while (false)
 
 Facts ReadFacts(const fs::path& path) {
-    const testing::RunResult run = testing::RunProgram({"/usr/bin/python3", QZ_PDF_FACTS_SCRIPT, path.string()});
-    if (!run.Succeeded()) throw testing::ToolError("pdf_facts.py " + path.string() + ": " + run.Describe());
+    const testing::RunResult run =
+        testing::RunProgram({"/usr/bin/python3", QZ_PDF_FACTS_SCRIPT, path.string()});
+    if (!run.Succeeded())
+        throw testing::ToolError("pdf_facts.py " + path.string() + ": " + run.Describe());
     Facts facts;
     std::istringstream lines(run.out);
     for (std::string line; std::getline(lines, line);) {
@@ -61,7 +64,8 @@ Facts ReadFacts(const fs::path& path) {
             facts.links.push_back(rest);
         } else if (kind == "field") {
             const size_t tab = rest.find('\t');
-            facts.fields.emplace_back(rest.substr(0, tab), tab == std::string::npos ? "" : rest.substr(tab + 1));
+            facts.fields.emplace_back(rest.substr(0, tab),
+                                      tab == std::string::npos ? "" : rest.substr(tab + 1));
         } else if (kind == "label") {
             facts.labels.push_back(rest.substr(rest.find(' ') + 1));
         } else if (kind == "layer") {
@@ -129,7 +133,9 @@ TEST_P(LinksAndFields, EveryLinkLandsAsInItsSourceAndEveryFieldKeepsItsValue) {
     const Expected expected = FromSources(GetParam());
     // The sources themselves resolve every link.
     ASSERT_EQ(std::count_if(expected.links.begin(), expected.links.end(),
-                            [](const std::string& link) { return link.find("goto none") != std::string::npos; }),
+                            [](const std::string& link) {
+                                return link.find("goto none") != std::string::npos;
+                            }),
               0);
     const fs::path out = Merge(GetParam(), dir);
     EXPECT_TRUE(testing::QpdfCheckPasses(out));
@@ -139,7 +145,9 @@ TEST_P(LinksAndFields, EveryLinkLandsAsInItsSourceAndEveryFieldKeepsItsValue) {
     int32_t wrong = 0;
     for (size_t i = 0; i < merged.links.size(); ++i) {
         if (merged.links[i] == expected.links[i]) continue;
-        if (++wrong <= 10) ADD_FAILURE() << "link " << i << ": " << merged.links[i] << ", expected " << expected.links[i];
+        if (++wrong <= 10)
+            ADD_FAILURE() << "link " << i << ": " << merged.links[i] << ", expected "
+                          << expected.links[i];
     }
     EXPECT_EQ(wrong, 0) << "of " << merged.links.size() << " links";
 
@@ -160,7 +168,8 @@ TEST_P(LinksAndFields, EveryLinkLandsAsInItsSourceAndEveryFieldKeepsItsValue) {
 INSTANTIATE_TEST_SUITE_P(BothOrders, LinksAndFields,
                          ::testing::Values(std::vector<std::string>{"links-a", "links-b"},
                                            std::vector<std::string>{"links-b", "links-a"},
-                                           std::vector<std::string>{"links-a", "links-b", "links-a"}));
+                                           std::vector<std::string>{"links-a", "links-b",
+                                                                    "links-a"}));
 
 class LayersAndLabels : public ::testing::TestWithParam<std::vector<std::string>> {};
 
@@ -177,12 +186,13 @@ TEST_P(LayersAndLabels, PagesShowAndAreNumberedAsInTheirSources) {
     EXPECT_EQ(merged.layers, expected.layers);
 }
 
-INSTANTIATE_TEST_SUITE_P(Orders, LayersAndLabels,
-                         ::testing::Values(std::vector<std::string>{"features-a", "features-b"},
-                                           std::vector<std::string>{"features-b", "features-a"},
-                                           std::vector<std::string>{"text", "features-a"},
-                                           std::vector<std::string>{"features-b", "text", "features-a"},
-                                           std::vector<std::string>{"text", "vector", "features-b"}));
+INSTANTIATE_TEST_SUITE_P(
+    Orders, LayersAndLabels,
+    ::testing::Values(std::vector<std::string>{"features-a", "features-b"},
+                      std::vector<std::string>{"features-b", "features-a"},
+                      std::vector<std::string>{"text", "features-a"},
+                      std::vector<std::string>{"features-b", "text", "features-a"},
+                      std::vector<std::string>{"text", "vector", "features-b"}));
 
 }  // namespace
 }  // namespace qz::integration

@@ -9,7 +9,9 @@ namespace qz::integration {
 
 namespace {
 
-std::string Ref(int32_t number) { return std::to_string(number) + " 0 R"; }
+std::string Ref(int32_t number) {
+    return std::to_string(number) + " 0 R";
+}
 
 std::string Rect(int32_t slot) {
     const int32_t x = 40 + (slot % 4) * 130;
@@ -63,12 +65,12 @@ std::string LinkDocument(const std::string& marker, int32_t pages, bool objectSt
                                                      : Ref(b.Add("<< /D [" + target + " /Fit] >>"));
                 pairs += "(" + names[i] + ") " + value + " ";
             }
-            leaves += Ref(b.Add("<< /Limits [(" + names[l] + ") (" + names[leafEnd - 1] + ")] /Names [" + pairs +
-                                "] >>")) +
+            leaves += Ref(b.Add("<< /Limits [(" + names[l] + ") (" + names[leafEnd - 1] +
+                                ")] /Names [" + pairs + "] >>")) +
                       " ";
         }
-        middles += Ref(b.Add("<< /Limits [(" + names[m] + ") (" + names[middleEnd - 1] + ")] /Kids [" + leaves +
-                             "] >>")) +
+        middles += Ref(b.Add("<< /Limits [(" + names[m] + ") (" + names[middleEnd - 1] +
+                             ")] /Kids [" + leaves + "] >>")) +
                    " ";
     }
     b.Set(tree, "<< /Kids [" + middles + "] >>");
@@ -92,49 +94,59 @@ std::string LinkDocument(const std::string& marker, int32_t pages, bool objectSt
     for (int32_t k = 0; k < pages; ++k) {
         std::string annots;
         const auto link = [&](const std::string& entries, int32_t slot) {
-            annots += Ref(b.Add("<< /Type /Annot /Subtype /Link /Rect " + Rect(slot) + " /Border [0 0 1] /P " +
-                                pageRef(k) + " " + entries + " >>")) +
+            annots += Ref(b.Add("<< /Type /Annot /Subtype /Link /Rect " + Rect(slot) +
+                                " /Border [0 0 1] /P " + pageRef(k) + " " + entries + " >>")) +
                       " ";
         };
         link("/Dest [" + pageRef(k + 1) + " /XYZ 0 792 0]", 0);
         link("/A << /S /GoTo /D [" + pageRef(k * 7 + 3) + " /Fit] >>", 1);
         link("/Dest (" + names[static_cast<size_t>(k * 3 % kNamedDestinations)] + ")", 2);
-        link("/A << /S /GoTo /D (" + names[static_cast<size_t>((k * 11 + 1) % kNamedDestinations)] + ") >>", 3);
+        link("/A << /S /GoTo /D (" + names[static_cast<size_t>((k * 11 + 1) % kNamedDestinations)] +
+                 ") >>",
+             3);
         link("/Dest /chap" + std::to_string(k % 3), 4);
-        link("/A << /S /URI /URI (http://example.com/" + marker + "/" + std::to_string(k) + ") >>", 5);
+        link("/A << /S /URI /URI (http://example.com/" + marker + "/" + std::to_string(k) + ") >>",
+             5);
         const int32_t next = b.Add("<< /S /GoTo /D [" + pageRef(k + 2) + " /Fit] >>");
-        const int32_t action = b.Add("<< /S /GoTo /D [" + pageRef(k + pages - 1) + " /FitH 700] /Next [" +
-                                     Ref(next) + "] >>");
+        const int32_t action = b.Add("<< /S /GoTo /D [" + pageRef(k + pages - 1) +
+                                     " /FitH 700] /Next [" + Ref(next) + "] >>");
         link("/A " + Ref(action), 6);
         link("/Dest [" + std::to_string((k + 2) % pages) + " /Fit]", 7);
         link("/A << /S /Named /N /NextPage >>", 8);
-        const int32_t widget = b.Add("<< /Type /Annot /Subtype /Widget /FT /Tx /T (page" + std::to_string(k) +
-                                     ") /V (" + marker + "-value-" + std::to_string(k) + ") /P " + pageRef(k) +
-                                     " /Rect [40 60 300 90] /F 4 >>");
+        const int32_t widget =
+            b.Add("<< /Type /Annot /Subtype /Widget /FT /Tx /T (page" + std::to_string(k) +
+                  ") /V (" + marker + "-value-" + std::to_string(k) + ") /P " + pageRef(k) +
+                  " /Rect [40 60 300 90] /F 4 >>");
         annots += Ref(widget) + " ";
         fields += Ref(widget) + " ";
         if (k < std::min(pages, 2)) annots += Ref(nameWidgets[static_cast<size_t>(k)]) + " ";
-        const int32_t content = b.AddStream("<< >>", testing::MarkerPageContent(marker, k + 1), true);
-        b.Set(page[static_cast<size_t>(k)], "<< /Type /Page /Parent " + Ref(pagesNode) +
-                                                " /MediaBox [0 0 612 792] /Resources << /Font << /F1 " +
-                                                Ref(font) + " >> >> /Contents " + Ref(content) + " /Annots [" +
-                                                annots + "] >>");
+        const int32_t content =
+            b.AddStream("<< >>", testing::MarkerPageContent(marker, k + 1), true);
+        b.Set(page[static_cast<size_t>(k)],
+              "<< /Type /Page /Parent " + Ref(pagesNode) +
+                  " /MediaBox [0 0 612 792] /Resources << /Font << /F1 " + Ref(font) +
+                  " >> >> /Contents " + Ref(content) + " /Annots [" + annots + "] >>");
     }
     std::string kidsList;
     for (const int32_t p : page) kidsList += Ref(p) + " ";
-    b.Set(pagesNode, "<< /Type /Pages /Kids [" + kidsList + "] /Count " + std::to_string(pages) + " >>");
-    const int32_t helvetica = b.Add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
+    b.Set(pagesNode,
+          "<< /Type /Pages /Kids [" + kidsList + "] /Count " + std::to_string(pages) + " >>");
+    const int32_t helvetica =
+        b.Add("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
     std::string oldNames;
-    for (int32_t c = 0; c < 3; ++c) oldNames += "/chap" + std::to_string(c) + " [" + pageRef(c * 4 + 1) + " /Fit] ";
+    for (int32_t c = 0; c < 3; ++c)
+        oldNames += "/chap" + std::to_string(c) + " [" + pageRef(c * 4 + 1) + " /Fit] ";
     b.Set(catalog, "<< /Type /Catalog /Pages " + Ref(pagesNode) + " /Names << /Dests " + Ref(tree) +
                        " >> /Dests << " + oldNames + ">> /AcroForm << /Fields [" + fields +
-                       "] /DA (/Helv 0 Tf 0 g) /DR << /Font << /Helv " + Ref(helvetica) + " >> >> >> >>");
+                       "] /DA (/Helv 0 Tf 0 g) /DR << /Font << /Helv " + Ref(helvetica) +
+                       " >> >> >> >>");
     testing::WriteOptions options;
     if (objectStreams) options.form = testing::XrefForm::ObjectStreams;
     return b.Write(options);
 }
 
-std::string FeatureDocument(const std::string& marker, bool offBase, const std::string& labelPrefix) {
+std::string FeatureDocument(const std::string& marker, bool offBase,
+                            const std::string& labelPrefix) {
     testing::PdfBuilder b;
     const int32_t catalog = b.Reserve();
     const int32_t pagesNode = b.Reserve();
@@ -146,35 +158,46 @@ std::string FeatureDocument(const std::string& marker, bool offBase, const std::
     const int32_t halfTransparent = b.Add("<< /Type /ExtGState /ca 0.4 /CA 0.4 >>");
     const int32_t thick = b.Add("<< /Type /ExtGState /LW 12 >>");
     const int32_t attributes = b.Add("<< >>");
-    const int32_t tint = b.Add("<< /FunctionType 2 /Domain [0 1] /C0 [0 0 0 0] /C1 [0 0 0 1] /N 1 >>");
-    const int32_t deviceN = b.Add("[/DeviceN [/Black] /DeviceCMYK " + Ref(tint) + " " + Ref(attributes) + "]");
-    const std::string resources = "<< /Font << /F1 " + Ref(font) + " >> /Properties << /Hid " + Ref(hidden) +
-                                  " /Shw " + Ref(shown) + " >> /ExtGState << /A " + Ref(halfTransparent) +
-                                  " /P " + Ref(thick) + " >> /ColorSpace << /Ink " + Ref(deviceN) + " >> >>";
+    const int32_t tint =
+        b.Add("<< /FunctionType 2 /Domain [0 1] /C0 [0 0 0 0] /C1 [0 0 0 1] /N 1 >>");
+    const int32_t deviceN =
+        b.Add("[/DeviceN [/Black] /DeviceCMYK " + Ref(tint) + " " + Ref(attributes) + "]");
+    const std::string resources = "<< /Font << /F1 " + Ref(font) + " >> /Properties << /Hid " +
+                                  Ref(hidden) + " /Shw " + Ref(shown) + " >> /ExtGState << /A " +
+                                  Ref(halfTransparent) + " /P " + Ref(thick) +
+                                  " >> /ColorSpace << /Ink " + Ref(deviceN) + " >> >>";
     std::string kids;
     for (int32_t k = 0; k < 3; ++k) {
         std::string content = testing::MarkerPageContent(marker, k + 1);
         switch (k) {
             case 0:
-                content += "\n/OC /Hid BDC 0 g 100 100 400 400 re f EMC\n/OC /Shw BDC 0 g 100 560 80 80 re f EMC";
+                content +=
+                    "\n/OC /Hid BDC 0 g 100 100 400 400 re f EMC\n/OC /Shw BDC 0 g 100 560 80 80 "
+                    "re f EMC";
                 break;
             case 1:
-                content += "\nq /A gs 0 g 100 100 400 400 re f Q\nq /P gs 0 G 100 600 m 500 600 l S Q";
+                content +=
+                    "\nq /A gs 0 g 100 100 400 400 re f Q\nq /P gs 0 G 100 600 m 500 600 l S Q";
                 break;
-            default: content += "\n/Ink cs 1 scn 100 100 400 400 re f"; break;
+            default:
+                content += "\n/Ink cs 1 scn 100 100 400 400 re f";
+                break;
         }
         const int32_t stream = b.AddStream("<< >>", content, true);
-        kids += Ref(b.Add("<< /Type /Page /Parent " + Ref(pagesNode) + " /MediaBox [0 0 612 792] /Resources " +
-                          resources + " /Contents " + Ref(stream) + " >>")) +
+        kids += Ref(b.Add("<< /Type /Page /Parent " + Ref(pagesNode) +
+                          " /MediaBox [0 0 612 792] /Resources " + resources + " /Contents " +
+                          Ref(stream) + " >>")) +
                 " ";
     }
     b.Set(pagesNode, "<< /Type /Pages /Kids [" + kids + "] /Count 3 >>");
-    const std::string config = offBase ? "<< /BaseState /OFF /ON [" + Ref(shown) + "] /Order [" + Ref(hidden) + " " +
-                                             Ref(shown) + "] >>"
-                                       : "<< /OFF [" + Ref(hidden) + "] /Order [" + Ref(hidden) + " " + Ref(shown) +
-                                             "] /RBGroups [[" + Ref(hidden) + " " + Ref(shown) + "]] >>";
-    b.Set(catalog, "<< /Type /Catalog /Pages " + Ref(pagesNode) + " /OCProperties << /OCGs [" + Ref(hidden) + " " +
-                       Ref(shown) + "] /D " + config + " >> /PageLabels << /Nums [0 << /S /r /P (" + labelPrefix +
+    const std::string config = offBase ? "<< /BaseState /OFF /ON [" + Ref(shown) + "] /Order [" +
+                                             Ref(hidden) + " " + Ref(shown) + "] >>"
+                                       : "<< /OFF [" + Ref(hidden) + "] /Order [" + Ref(hidden) +
+                                             " " + Ref(shown) + "] /RBGroups [[" + Ref(hidden) +
+                                             " " + Ref(shown) + "]] >>";
+    b.Set(catalog, "<< /Type /Catalog /Pages " + Ref(pagesNode) + " /OCProperties << /OCGs [" +
+                       Ref(hidden) + " " + Ref(shown) + "] /D " + config +
+                       " >> /PageLabels << /Nums [0 << /S /r /P (" + labelPrefix +
                        ") >> 2 << /S /D /St 10 >>] >> >>");
     return b.Write({.form = testing::XrefForm::ObjectStreams});
 }

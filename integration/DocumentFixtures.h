@@ -27,6 +27,7 @@ std::string LinkDocument(const std::string& marker, int32_t pages, bool objectSt
 // a half-transparent graphics state named /A and a DeviceN colour space
 // whose attributes are an empty dictionary. Objects packed in object
 // streams.
-std::string FeatureDocument(const std::string& marker, bool offBase, const std::string& labelPrefix);
+std::string FeatureDocument(const std::string& marker, bool offBase,
+                            const std::string& labelPrefix);
 
 }  // namespace qz::integration

@@ -35,13 +35,18 @@ using core::TqzPDDictionary;
 using qz::testing::MinimalDocument;
 using qz::testing::PdfBuilder;
 
-std::string Ref(int32_t n) { return std::to_string(n) + " 0 R"; }
+std::string Ref(int32_t n) {
+    return std::to_string(n) + " 0 R";
+}
 
 // Object number of page k (1-based) of MinimalDocument.
-int32_t PageObject(int32_t k) { return 2 * k + 2; }
+int32_t PageObject(int32_t k) {
+    return 2 * k + 2;
+}
 
 // A MinimalDocument whose catalog holds `catalogExtra` as well.
-PdfBuilder Document(int32_t pages, const std::string& catalogExtra, const std::string& marker = "P") {
+PdfBuilder Document(int32_t pages, const std::string& catalogExtra,
+                    const std::string& marker = "P") {
     PdfBuilder b = MinimalDocument(pages, marker);
     b.Set(1, "<< /Type /Catalog /Pages 2 0 R " + catalogExtra + " >>");
     return b;
@@ -49,8 +54,10 @@ PdfBuilder Document(int32_t pages, const std::string& catalogExtra, const std::s
 
 // Page k of `b` with these annotations.
 void SetAnnots(PdfBuilder& b, int32_t k, const std::string& annots) {
-    b.Set(PageObject(k), "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 3 0 R "
-                         ">> >> /Contents " + std::to_string(PageObject(k) + 1) + " 0 R /Annots [" + annots + "] >>");
+    b.Set(PageObject(k),
+          "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 3 0 R "
+          ">> >> /Contents " +
+              std::to_string(PageObject(k) + 1) + " 0 R /Annots [" + annots + "] >>");
 }
 
 std::unique_ptr<TqzPDDocument> Load(const PdfBuilder& b) {
@@ -63,26 +70,33 @@ TqzPDDictionary* DictAt(TqzPDBaseObject* object) {
     return object && object->IsDict() ? static_cast<TqzPDDictionary*>(object) : nullptr;
 }
 
-TqzPDDictionary& Catalog(TqzPDDocument& doc) { return *doc.GetBaseDoc()->GetDocRoot(); }
+TqzPDDictionary& Catalog(TqzPDDocument& doc) {
+    return *doc.GetBaseDoc()->GetDocRoot();
+}
 
-std::string Text(const TqzPDBaseObject* object) { return NameText(object).value_or("<not a string or name>"); }
+std::string Text(const TqzPDBaseObject* object) {
+    return NameText(object).value_or("<not a string or name>");
+}
 
 // The annotations of page `n` of `doc`, resolved.
 std::vector<TqzPDDictionary*> Annots(TqzPDDocument& doc, int32_t n) {
     std::vector<TqzPDDictionary*> result;
     auto* annots = static_cast<TqzPDArray*>(doc.GetPage(n)->GetDict()->LookUp("Annots"));
-    for (int32_t i = 0; annots && i < annots->GetLength(); ++i) result.push_back(DictAt(annots->Get(i)));
+    for (int32_t i = 0; annots && i < annots->GetLength(); ++i)
+        result.push_back(DictAt(annots->Get(i)));
     return result;
 }
 
 // The page number (1-based) an explicit destination of `doc` leads to; 0
 // for none.
 int32_t PageOf(TqzPDDocument& doc, const TqzPDBaseObject* destination) {
-    if (auto* dict = DictAt(const_cast<TqzPDBaseObject*>(destination))) destination = dict->LookUp("D");
+    if (auto* dict = DictAt(const_cast<TqzPDBaseObject*>(destination)))
+        destination = dict->LookUp("D");
     if (!destination || !destination->IsArray()) return 0;
     const TqzPDBaseObject* page = static_cast<const TqzPDArray*>(destination)->GetRefObj(0);
     for (int32_t n = 1; n <= doc.GetPageCount(); ++n) {
-        if (doc.GetCatalog()->GetPageTree()->GetPageObjectNumber(n) == page->GetObjNumber()) return n;
+        if (doc.GetCatalog()->GetPageTree()->GetPageObjectNumber(n) == page->GetObjNumber())
+            return n;
     }
     return 0;
 }
@@ -101,8 +115,11 @@ int32_t NamedPage(TqzPDDocument& doc, const std::string& name) {
 
 TEST(CatalogMergeTest, NamedDestinationsJoinRenamedWhereTheTargetHasTheName) {
     // Target: "intro" and "shared" on its pages 1 and 2; old-style /old.
-    PdfBuilder t = Document(2, "/Names << /Dests << /Names [(intro) [4 0 R /Fit] (shared) [6 0 R /Fit]] >> >> "
-                               "/Dests << /old [4 0 R /Fit] >>", "T");
+    PdfBuilder t =
+        Document(2,
+                 "/Names << /Dests << /Names [(intro) [4 0 R /Fit] (shared) [6 0 R /Fit]] >> >> "
+                 "/Dests << /old [4 0 R /Fit] >>",
+                 "T");
     // Source: a three-level tree, one of whose leaves lists the root again,
     // naming "shared" (page 2), "zeta" (page 1) and "gone" (page 3, not
     // inserted); old-style /old (page 2). Page 1 links to each by name.
@@ -112,10 +129,11 @@ TEST(CatalogMergeTest, NamedDestinationsJoinRenamedWhereTheTargetHasTheName) {
     s.Set(102, "<< /Limits [(gone) (shared)] /Names [(gone) [8 0 R /Fit] (shared) 104 0 R] >>");
     s.Set(103, "<< /Limits [(zeta) (zeta)] /Names [(zeta) [4 0 R /XYZ 0 0 0]] >>");
     s.Set(104, "<< /D [6 0 R /Fit] >>");
-    SetAnnots(s, 1, "<< /Subtype /Link /Rect [0 0 1 1] /Dest (shared) >> "
-                    "<< /Subtype /Link /Rect [0 0 1 1] /A << /S /GoTo /D (zeta) >> >> "
-                    "<< /Subtype /Link /Rect [0 0 1 1] /Dest (gone) >> "
-                    "<< /Subtype /Link /Rect [0 0 1 1] /Dest /old >>");
+    SetAnnots(s, 1,
+              "<< /Subtype /Link /Rect [0 0 1 1] /Dest (shared) >> "
+              "<< /Subtype /Link /Rect [0 0 1 1] /A << /S /GoTo /D (zeta) >> >> "
+              "<< /Subtype /Link /Rect [0 0 1 1] /Dest (gone) >> "
+              "<< /Subtype /Link /Rect [0 0 1 1] /Dest /old >>");
     auto target = Load(t);
     auto source = Load(s);
     target->InsertPages(2, *source, 1, 2, TqzPageInsertFlages::InsertAll);
@@ -159,7 +177,8 @@ TEST(CatalogMergeTest, DamagedNameTreesAreBounded) {
     s.Set(102 + kMaxTreeDepth, "<< /Names [(deep) [4 0 R /Fit]] >>");
     auto target = Load(MinimalDocument(1));
     auto source = Load(s);
-    EXPECT_THROW(target->InsertPages(1, *source, 1, 1, TqzPageInsertFlages::InsertAll), core::ExLimitExceeded);
+    EXPECT_THROW(target->InsertPages(1, *source, 1, 1, TqzPageInsertFlages::InsertAll),
+                 core::ExLimitExceeded);
 }
 
 TEST(CatalogMergeTest, FieldsKeepTheirChainsValuesAndNames) {
@@ -167,13 +186,19 @@ TEST(CatalogMergeTest, FieldsKeepTheirChainsValuesAndNames) {
     // (value on the parent) > widgets on pages 1 and 2, a field "solo" that
     // is its own widget, and a form whose /DA differs and whose /DR has a
     // font the target lacks.
-    PdfBuilder t = Document(1, "/AcroForm << /Fields [100 0 R] /DA (/Helv 0 Tf 0 g) /DR << /Font << /Helv 101 0 R "
-                               ">> >> >>", "T");
+    PdfBuilder t = Document(
+        1,
+        "/AcroForm << /Fields [100 0 R] /DA (/Helv 0 Tf 0 g) /DR << /Font << /Helv 101 0 R "
+        ">> >> >>",
+        "T");
     t.Set(100, "<< /FT /Tx /T (person) /V (T) /Rect [0 0 1 1] /Subtype /Widget /P 4 0 R >>");
     t.Set(101, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
     SetAnnots(t, 1, "100 0 R");
-    PdfBuilder s = Document(2, "/AcroForm << /Fields [100 0 R 105 0 R] /DA (/Cour 9 Tf 0 g) /DR << /Font << /Helv "
-                               "106 0 R /Cour 107 0 R >> >> /CO [105 0 R] >>", "S");
+    PdfBuilder s = Document(
+        2,
+        "/AcroForm << /Fields [100 0 R 105 0 R] /DA (/Cour 9 Tf 0 g) /DR << /Font << /Helv "
+        "106 0 R /Cour 107 0 R >> >> /CO [105 0 R] >>",
+        "S");
     s.Set(100, "<< /T (person) /Kids [101 0 R] >>");
     s.Set(101, "<< /T (name) /Parent 100 0 R /FT /Tx /V (S) /Kids [102 0 R 103 0 R] >>");
     s.Set(102, "<< /Subtype /Widget /Parent 101 0 R /P 4 0 R /Rect [0 0 1 1] >>");
@@ -216,7 +241,9 @@ TEST(CatalogMergeTest, FieldsKeepTheirChainsValuesAndNames) {
 TEST(CatalogMergeTest, UniqueNamesKeepTheirEncoding) {
     EXPECT_EQ(UniqueName("a", {"a"}), "a_1");
     EXPECT_EQ(UniqueName("a", {"a", "a_1", "a_2"}), "a_3");
-    EXPECT_EQ(UniqueName(std::string("\xFE\xFF\0a", 4), {}), std::string("\xFE\xFF\0a\0_\0" "1", 8));
+    EXPECT_EQ(UniqueName(std::string("\xFE\xFF\0a", 4), {}), std::string("\xFE\xFF\0a\0_\0"
+                                                                         "1",
+                                                                         8));
 }
 
 // The state and order of the groups in the target's default configuration.
@@ -231,7 +258,8 @@ LayerState LayersOf(TqzPDDocument& doc) {
     const auto names = [&](const char* key, std::vector<std::string>& into) {
         auto* array = config ? static_cast<TqzPDArray*>(config->LookUp(key)) : nullptr;
         for (int32_t i = 0; array && i < array->GetLength(); ++i) {
-            if (TqzPDDictionary* group = DictAt(array->Get(i))) into.push_back(Text(group->LookUp("Name")));
+            if (TqzPDDictionary* group = DictAt(array->Get(i)))
+                into.push_back(Text(group->LookUp("Name")));
         }
     };
     names("ON", state.on);
@@ -249,25 +277,36 @@ TEST(CatalogMergeTest, LayersShowByDefaultAsInTheirSources) {
         LayerState expected;
     };
     const Case cases[] = {
-        {"target without layers, source hides one", "", "<< /OFF [100 0 R] /Order [101 0 R 100 0 R] >>",
+        {"target without layers, source hides one",
+         "",
+         "<< /OFF [100 0 R] /Order [101 0 R 100 0 R] >>",
          {{"S1"}, {"S0"}, {"S1", "S0"}}},
-        {"source's base state off", "", "<< /BaseState /OFF /ON [101 0 R] >>", {{"S1"}, {"S0"}, {}}},
+        {"source's base state off",
+         "",
+         "<< /BaseState /OFF /ON [101 0 R] >>",
+         {{"S1"}, {"S0"}, {}}},
         {"target base state off, its order kept first",
-         "/OCProperties << /OCGs [102 0 R] /D << /BaseState /OFF /ON [102 0 R] /Order [102 0 R] >> >>",
-         "<< /Order [100 0 R 101 0 R] >>", {{"T", "S0", "S1"}, {}, {"T", "S0", "S1"}}},
-        {"target with layers but no order", "/OCProperties << /OCGs [102 0 R] /D << >> >>",
-         "<< /OFF [101 0 R] /Order [100 0 R [101 0 R]] >>", {{"S0"}, {"S1"}, {"T", "S0"}}},
+         "/OCProperties << /OCGs [102 0 R] /D << /BaseState /OFF /ON [102 0 R] /Order [102 0 R] >> "
+         ">>",
+         "<< /Order [100 0 R 101 0 R] >>",
+         {{"T", "S0", "S1"}, {}, {"T", "S0", "S1"}}},
+        {"target with layers but no order",
+         "/OCProperties << /OCGs [102 0 R] /D << >> >>",
+         "<< /OFF [101 0 R] /Order [100 0 R [101 0 R]] >>",
+         {{"S0"}, {"S1"}, {"T", "S0"}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         PdfBuilder t = Document(1, c.targetProperties, "T");
         t.Set(102, "<< /Type /OCG /Name (T) >>");
-        PdfBuilder s = Document(1, "/OCProperties << /OCGs [" + groups + "] /D " + c.sourceConfig + " >>", "S");
+        PdfBuilder s = Document(
+            1, "/OCProperties << /OCGs [" + groups + "] /D " + c.sourceConfig + " >>", "S");
         s.Set(100, "<< /Type /OCG /Name (S0) >>");
         s.Set(101, "<< /Type /OCG /Name (S1) >>");
         // The page draws in both groups: its references reach the same copies.
-        s.Set(PageObject(1), "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Properties << "
-                             "/a 100 0 R /b 101 0 R >> >> /Contents 5 0 R >>");
+        s.Set(PageObject(1),
+              "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Properties << "
+              "/a 100 0 R /b 101 0 R >> >> /Contents 5 0 R >>");
         auto target = Load(t);
         auto source = Load(s);
         target->MergeDocs(*source, TqzPageInsertFlages::InsertAll);
@@ -277,16 +316,20 @@ TEST(CatalogMergeTest, LayersShowByDefaultAsInTheirSources) {
         if (c.what == cases[3].what) {
             // The nested part of the order stays nested.
             auto* order = static_cast<TqzPDArray*>(
-                DictAt(DictAt(Catalog(*target).LookUp("OCProperties"))->LookUp("D"))->LookUp("Order"));
+                DictAt(DictAt(Catalog(*target).LookUp("OCProperties"))->LookUp("D"))
+                    ->LookUp("Order"));
             ASSERT_EQ(order->GetLength(), 3);
             EXPECT_TRUE(order->Get(2)->IsArray());
         } else {
             EXPECT_EQ(state.order, c.expected.order);
         }
-        auto* properties = DictAt(DictAt(target->GetPage(2)->GetDict()->LookUp("Resources"))->LookUp("Properties"));
-        auto* groupsArray = static_cast<TqzPDArray*>(DictAt(Catalog(*target).LookUp("OCProperties"))->LookUp("OCGs"));
+        auto* properties = DictAt(
+            DictAt(target->GetPage(2)->GetDict()->LookUp("Resources"))->LookUp("Properties"));
+        auto* groupsArray = static_cast<TqzPDArray*>(
+            DictAt(Catalog(*target).LookUp("OCProperties"))->LookUp("OCGs"));
         std::vector<uint32_t> listed;
-        for (int32_t i = 0; i < groupsArray->GetLength(); ++i) listed.push_back(groupsArray->GetRefObj(i)->GetObjNumber());
+        for (int32_t i = 0; i < groupsArray->GetLength(); ++i)
+            listed.push_back(groupsArray->GetRefObj(i)->GetObjNumber());
         for (const char* key : {"a", "b"}) {
             const uint32_t used = properties->LookupRefObj(key)->GetObjNumber();
             EXPECT_NE(std::find(listed.begin(), listed.end(), used), listed.end()) << key;
@@ -305,7 +348,8 @@ std::string LabelsOf(TqzPDDocument& doc) {
         if (label->LookUp("S")) text += " " + Text(label->LookUp("S"));
         if (label->LookUp("P")) text += " P" + Text(label->LookUp("P"));
         if (const TqzPDBaseObject* start = label->LookUp("St")) {
-            text += " St" + std::to_string(static_cast<const core::TqzPDInteger*>(start)->GetValue());
+            text +=
+                " St" + std::to_string(static_cast<const core::TqzPDInteger*>(start)->GetValue());
         }
     }
     return text;
@@ -325,28 +369,53 @@ TEST(CatalogMergeTest, PageLabelsNumberEachPartAsItsDocument) {
         std::string expected;
     };
     const Case cases[] = {
-        {"source without labels after labelled pages", 3, "0 << /S /r >>", {{2, "", 3, 1, 2}}, "0 r | 3 D"},
-        {"labelled source after pages without", 3, "", {{2, "0 << /S /A /P (X-) >>", 3, 1, 2}}, "0 D | 3 A PX-"},
-        {"in the middle: the target's pages after go on", 4, "0 << /S /D >>", {{2, "0 << /S /r >>", 2, 1, 2}},
+        {"source without labels after labelled pages",
+         3,
+         "0 << /S /r >>",
+         {{2, "", 3, 1, 2}},
+         "0 r | 3 D"},
+        {"labelled source after pages without",
+         3,
+         "",
+         {{2, "0 << /S /A /P (X-) >>", 3, 1, 2}},
+         "0 D | 3 A PX-"},
+        {"in the middle: the target's pages after go on",
+         4,
+         "0 << /S /D >>",
+         {{2, "0 << /S /r >>", 2, 1, 2}},
          "0 D | 2 r | 4 D St3"},
-        {"partial source from a later page", 2, "0 << /S /D >>",
-         {{5, "0 << /S /r >> 2 << /S /D /St 10 >>", 1, 4, 2}}, "0 D | 1 D St11 | 3 D St2"},
-        {"a target range starting where the block goes", 4, "0 << /S /r >> 2 << /S /D >>",
-         {{1, "0 << /S /A >>", 2, 1, 1}}, "0 r | 2 A | 3 D"},
-        {"unlabelled source from a later page", 2, "0 << /S /r >>", {{5, "", 2, 3, 2}}, "0 r | 2 D St3"},
-        {"labels arriving after documents without", 2, "", {{2, "", 2, 1, 2}, {1, "0 << /S /r >>", 4, 1, 1}},
+        {"partial source from a later page",
+         2,
+         "0 << /S /D >>",
+         {{5, "0 << /S /r >> 2 << /S /D /St 10 >>", 1, 4, 2}},
+         "0 D | 1 D St11 | 3 D St2"},
+        {"a target range starting where the block goes",
+         4,
+         "0 << /S /r >> 2 << /S /D >>",
+         {{1, "0 << /S /A >>", 2, 1, 1}},
+         "0 r | 2 A | 3 D"},
+        {"unlabelled source from a later page",
+         2,
+         "0 << /S /r >>",
+         {{5, "", 2, 3, 2}},
+         "0 r | 2 D St3"},
+        {"labels arriving after documents without",
+         2,
+         "",
+         {{2, "", 2, 1, 2}, {1, "0 << /S /r >>", 4, 1, 1}},
          "0 D | 2 D | 4 r"},
         {"no labels anywhere", 2, "", {{2, "", 2, 1, 2}}, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        auto target = Load(Document(c.targetPages, c.targetLabels.empty() ? "" : "/PageLabels << /Nums [" +
-                                                                                    c.targetLabels + "] >>"));
+        auto target = Load(Document(
+            c.targetPages,
+            c.targetLabels.empty() ? "" : "/PageLabels << /Nums [" + c.targetLabels + "] >>"));
         std::vector<std::unique_ptr<TqzPDDocument>> sources;
         for (const Insert& insert : c.inserts) {
-            sources.push_back(Load(Document(insert.pages, insert.labels.empty()
-                                                              ? ""
-                                                              : "/PageLabels << /Nums [" + insert.labels + "] >>")));
+            sources.push_back(Load(Document(
+                insert.pages,
+                insert.labels.empty() ? "" : "/PageLabels << /Nums [" + insert.labels + "] >>")));
             target->InsertPages(insert.after, *sources.back(), insert.start, insert.count,
                                 TqzPageInsertFlages::InsertAll);
         }
