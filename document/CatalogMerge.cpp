@@ -177,16 +177,14 @@ void CarryFormDefaults(TqzPDDictionary& form, const TqzPDDictionary& sourceForm,
     TqzPDDictionary& target = DictEntry(form, "DR", form.GetParentDoc());
     for (int32_t i = 0; i < resources->GetLength(); ++i) {
         const std::string category = resources->GetKey(i);
-        const TqzPDDictionary* entries = AsDict(resources->GetValue(i));
-        if (!target.LookupRefObj(category) || !entries) {
-            if (!target.LookupRefObj(category)) {
-                if (auto copy = copier.Copy(*resources->GetValueRefObj(i)))
-                    target.Add(category, std::move(copy));
-            }
+        if (!target.LookupRefObj(category)) {
+            if (auto copy = copier.Copy(*resources->GetValueRefObj(i)))
+                target.Add(category, std::move(copy));
             continue;
         }
+        const TqzPDDictionary* entries = AsDict(resources->GetValue(i));
         TqzPDDictionary* into = AsDict(target.LookUp(category));
-        if (!into) continue;
+        if (!entries || !into) continue;
         for (int32_t k = 0; k < entries->GetLength(); ++k) {
             const std::string name = entries->GetKey(k);
             if (into->LookupRefObj(name)) continue;  // the target's own stays
@@ -336,8 +334,16 @@ void TqzCatalogMerge::MergeNamedDestinations() {
 void TqzCatalogMerge::MergeOptionalContent() {
     if (!FTarget.IsLoaded() || !FSource.IsLoaded()) return;
     const TqzPDDictionary* properties = AsDict(CatalogOf(FSource).LookUp("OCProperties"));
-    const TqzPDArray* groups = properties ? AsArray(properties->LookUp("OCGs")) : nullptr;
-    if (!groups || groups->GetLength() == 0) return;
+    const TqzPDArray* listed = properties ? AsArray(properties->LookUp("OCGs")) : nullptr;
+    // Taken before anything is added: a document inserted into itself adds
+    // to this very list.
+    std::vector<uint32_t> groups;
+    for (int32_t i = 0; listed && i < listed->GetLength(); ++i) {
+        // A group is named by reference only.
+        if (listed->GetRefObj(i)->IsIndirectRef())
+            groups.push_back(listed->GetRefObj(i)->GetObjNumber());
+    }
+    if (groups.empty()) return;
     const TqzPDDictionary* config = AsDict(properties->LookUp("D"));
     const TqzPDBaseObject* baseState = config ? config->LookUp("BaseState") : nullptr;
     const bool offByDefault = baseState && baseState->IsName("OFF");
@@ -353,18 +359,15 @@ void TqzCatalogMerge::MergeOptionalContent() {
     std::unordered_set<uint32_t> present = ReferencedNumbers(&targetGroups);
     const bool targetHadGroups = !present.empty();
     std::vector<uint32_t> copied;
-    for (int32_t i = 0; i < groups->GetLength(); ++i) {
-        const TqzPDBaseObject* stored = groups->GetRefObj(i);
-        if (!stored->IsIndirectRef()) continue;  // a group is named by reference only
-        auto copy = FCopier.Copy(*stored);
+    for (const uint32_t group : groups) {
+        auto copy = FCopier.Copy(core::TqzPDIndirectRef(group, 0));
         if (!copy || !present.insert(copy->GetObjNumber()).second) continue;
         const uint32_t number = copy->GetObjNumber();
         targetGroups.Add(std::move(copy));
         copied.push_back(number);
         // Stated explicitly, whatever the target's base state: a group shows
         // by default exactly when it did in its source.
-        const bool visible = on.count(stored->GetObjNumber()) != 0 ||
-                             (!offByDefault && off.count(stored->GetObjNumber()) == 0);
+        const bool visible = on.count(group) != 0 || (!offByDefault && off.count(group) == 0);
         ArrayEntry(targetConfig, visible ? "ON" : "OFF", doc).Add(Reference(number));
     }
     if (copied.empty()) return;

@@ -423,5 +423,35 @@ TEST(CatalogMergeTest, PageLabelsNumberEachPartAsItsDocument) {
     }
 }
 
+TEST(CatalogMergeTest, DocumentIntoItselfGetsASecondSetOfEverything) {
+    // Source and target are one catalog: what is read is added to as it is
+    // merged, and must be taken once.
+    PdfBuilder b = Document(
+        2,
+        "/Names << /Dests << /Names [(top) [4 0 R /Fit]] >> >> /OCProperties << /OCGs [100 0 R] /D "
+        "<< /OFF [100 0 R] /Order [100 0 R] /RBGroups [[100 0 R]] >> >> /AcroForm << /Fields [101 "
+        "0 R] "
+        "/DR << /Font << /F1 3 0 R >> >> /CO [101 0 R] >> /PageLabels << /Nums [0 << /S /r >>] >>");
+    b.Set(100, "<< /Type /OCG /Name (L) >>");
+    b.Set(101, "<< /Subtype /Widget /FT /Tx /T (f) /V (v) /Rect [0 0 1 1] /P 4 0 R >>");
+    SetAnnots(b, 1, "101 0 R << /Subtype /Link /Rect [0 0 1 1] /Dest (top) >>");
+    auto doc = Load(b);
+    doc->InsertPages(2, *doc, 1, 2, TqzPageInsertFlages::InsertAll);
+    ASSERT_EQ(doc->GetPageCount(), 4);
+    EXPECT_EQ(NamedPage(*doc, "top"), 1);
+    EXPECT_EQ(NamedPage(*doc, "top_1"), 3);
+    EXPECT_EQ(Text(Annots(*doc, 1)[1]->LookUp("Dest")), "top");
+    EXPECT_EQ(Text(Annots(*doc, 3)[1]->LookUp("Dest")), "top_1");
+    const LayerState layers = LayersOf(*doc);
+    EXPECT_EQ(layers.off, (std::vector<std::string>{"L", "L"}));
+    EXPECT_EQ(layers.order, (std::vector<std::string>{"L", "L"}));
+    auto* fields =
+        static_cast<TqzPDArray*>(DictAt(Catalog(*doc).LookUp("AcroForm"))->LookUp("Fields"));
+    ASSERT_EQ(fields->GetLength(), 2);
+    EXPECT_EQ(Text(DictAt(fields->Get(1))->LookUp("T")), "f_1");
+    EXPECT_EQ(Text(DictAt(fields->Get(1))->LookUp("V")), "v");
+    EXPECT_EQ(LabelsOf(*doc), "0 r | 2 r");
+}
+
 }  // namespace
 }  // namespace qz::document
