@@ -1,6 +1,7 @@
 #include "document/CatalogMerge.h"
 
 #include <algorithm>
+#include <limits>
 #include <map>
 
 #include "core/PDArray.h"
@@ -433,7 +434,11 @@ std::unique_ptr<TqzPDDictionary> TqzCatalogMerge::LabelFor(const LabelRange& ran
     } else {
         label->Add("S", std::make_unique<core::TqzPDName>("D"));
     }
-    const int64_t number = start + range.Offset + pagesIn;
+    // Offsets count pages, so they fit; a first number from the file as
+    // large as the integer range is kept rather than overflowed.
+    const int64_t moved = range.Offset + pagesIn;
+    const int64_t number =
+        start <= std::numeric_limits<int64_t>::max() - moved ? start + moved : start;
     if (number != 1) {
         auto first = std::make_unique<core::TqzPDInteger>(0);
         first->SetValue(number);
@@ -459,11 +464,13 @@ std::pair<int64_t, Range> RangeAt(const std::vector<std::pair<int64_t, Range>>& 
 
 }  // namespace
 
-TqzCatalogMerge::LabelRanges TqzCatalogMerge::ReadLabelRanges(TqzPDDocument& document) {
+TqzCatalogMerge::LabelRanges TqzCatalogMerge::ReadLabelRanges(TqzPDDocument& document,
+                                                              int32_t pages) {
     LabelRanges ranges;
     for (const TqzNumberTreeEntry& entry :
          ReadNumberTree(CatalogOf(document).LookUp("PageLabels"))) {
-        if (entry.Key >= 0) ranges.push_back({entry.Key, {entry.Value, 0}});
+        // A range that starts at no page of the document numbers nothing.
+        if (entry.Key >= 0 && entry.Key < pages) ranges.push_back({entry.Key, {entry.Value, 0}});
     }
     std::stable_sort(ranges.begin(), ranges.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -502,8 +509,8 @@ void TqzCatalogMerge::MarkUnlabelledRanges(int32_t afterPage, int32_t sourceStar
 void TqzCatalogMerge::MergePageLabels(int32_t afterPage, int32_t sourceStartPage, int32_t count,
                                       int32_t targetPages) {
     if (!FTarget.IsLoaded() || !FSource.IsLoaded() || count <= 0) return;
-    const LabelRanges source = ReadLabelRanges(FSource);
-    LabelRanges target = ReadLabelRanges(FTarget);
+    const LabelRanges source = ReadLabelRanges(FSource, FSource.GetPageCount());
+    LabelRanges target = ReadLabelRanges(FTarget, targetPages);
     if (source.empty() && target.empty()) {
         // Pages keep their own numbers until some document brings labels.
         MarkUnlabelledRanges(afterPage, sourceStartPage, count, targetPages);

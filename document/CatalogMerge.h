@@ -82,8 +82,9 @@ class TqzCatalogMerge {
     };
     using LabelRanges = std::vector<std::pair<int64_t, LabelRange>>;
 
-    // The ranges of a document's /PageLabels, by first page.
-    static LabelRanges ReadLabelRanges(TqzPDDocument& document);
+    // The ranges of a document's /PageLabels that start at one of its
+    // `pages` pages, by first page.
+    static LabelRanges ReadLabelRanges(TqzPDDocument& document, int32_t pages);
     // The target's runs while it has no labels (MarkUnlabelledRanges).
     LabelRanges UnlabelledRanges(int32_t afterPage, int32_t count, int32_t targetPages);
     // A new direct label dictionary of the target for the page `pagesIn`

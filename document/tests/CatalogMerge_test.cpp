@@ -405,6 +405,11 @@ TEST(CatalogMergeTest, PageLabelsNumberEachPartAsItsDocument) {
          {{2, "", 2, 1, 2}, {1, "0 << /S /r >>", 4, 1, 1}},
          "0 D | 2 D | 4 r"},
         {"no labels anywhere", 2, "", {{2, "", 2, 1, 2}}, ""},
+        {"a range past the last page, a number at the end of the range",
+         2,
+         "0 << /S /D /St 2147483647 >> 2147483646 << /S /r >>",
+         {{1, "", 1, 1, 1}},
+         "0 D St2147483647 | 1 D | 2 D St2147483648"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
