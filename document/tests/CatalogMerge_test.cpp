@@ -238,6 +238,22 @@ TEST(CatalogMergeTest, FieldsKeepTheirChainsValuesAndNames) {
     EXPECT_EQ(order->GetRefObj(0)->GetObjNumber(), fields->GetRefObj(2)->GetObjNumber());
 }
 
+TEST(CatalogMergeTest, FieldChainsThatLoopEnd) {
+    PdfBuilder s = Document(1, "/AcroForm << /Fields [100 0 R] >>");
+    s.Set(100, "<< /T (a) /Parent 101 0 R /Kids [102 0 R] >>");
+    s.Set(101, "<< /T (b) /Parent 100 0 R /Kids [100 0 R] >>");
+    s.Set(102, "<< /Subtype /Widget /Parent 100 0 R /Rect [0 0 1 1] /V (x) >>");
+    SetAnnots(s, 1, "102 0 R");
+    auto target = Load(MinimalDocument(1));
+    auto source = Load(s);
+    target->MergeDocs(*source, TqzPageInsertFlages::InsertAll);
+    auto* form = DictAt(Catalog(*target).LookUp("AcroForm"));
+    ASSERT_TRUE(form);
+    auto* fields = static_cast<TqzPDArray*>(form->LookUp("Fields"));
+    ASSERT_EQ(fields->GetLength(), 1);
+    EXPECT_EQ(Text(DictAt(fields->Get(0))->LookUp("T")), "b");
+}
+
 TEST(CatalogMergeTest, UniqueNamesKeepTheirEncoding) {
     EXPECT_EQ(UniqueName("a", {"a"}), "a_1");
     EXPECT_EQ(UniqueName("a", {"a", "a_1", "a_2"}), "a_3");
