@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string_view>
 #include <unordered_set>
@@ -85,7 +86,7 @@ std::unique_ptr<TqzPDBaseObject> KeyObject(int64_t key) {
 template <class Key>
 std::unique_ptr<TqzPDDictionary> MakeTree(
     std::vector<std::pair<Key, std::unique_ptr<TqzPDBaseObject>>> entries,
-    std::string_view arrayKey, TqzPDBaseDoc& baseDoc) {
+    std::string_view arrayKey, size_t leafSize, TqzPDBaseDoc& baseDoc) {
     std::stable_sort(entries.begin(), entries.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     auto* doc = static_cast<core::TqzParentDocument*>(&baseDoc);
@@ -99,11 +100,11 @@ std::unique_ptr<TqzPDDictionary> MakeTree(
         dict->Add(arrayKey, std::move(pairs));
         return dict;
     };
-    if (entries.size() <= kTreeLeafSize) return leaf(0, entries.size());
+    if (entries.size() <= leafSize) return leaf(0, entries.size());
     auto root = std::make_unique<TqzPDDictionary>(doc);
     auto kids = std::make_unique<TqzPDArray>(doc);
-    for (size_t first = 0; first < entries.size(); first += kTreeLeafSize) {
-        const size_t last = std::min(entries.size(), first + kTreeLeafSize);
+    for (size_t first = 0; first < entries.size(); first += leafSize) {
+        const size_t last = std::min(entries.size(), first + leafSize);
         auto limits = std::make_unique<TqzPDArray>(doc);
         limits->Add(KeyObject(entries[first].first));
         limits->Add(KeyObject(entries[last - 1].first));
@@ -165,12 +166,14 @@ std::vector<TqzNumberTreeEntry> ReadNumberTree(TqzPDBaseObject* root) {
 }
 
 std::unique_ptr<TqzPDDictionary> MakeNameTree(TqzOwnedNameEntries entries, TqzPDBaseDoc& baseDoc) {
-    return MakeTree(std::move(entries), "Names", baseDoc);
+    return MakeTree(std::move(entries), "Names", kTreeLeafSize, baseDoc);
 }
 
 std::unique_ptr<TqzPDDictionary> MakeNumberTree(TqzOwnedNumberEntries entries,
                                                 TqzPDBaseDoc& baseDoc) {
-    return MakeTree(std::move(entries), "Nums", baseDoc);
+    // One flat root: a number tree here holds one entry per run of page
+    // labels, and replacing a direct root leaves no objects behind.
+    return MakeTree(std::move(entries), "Nums", std::numeric_limits<size_t>::max(), baseDoc);
 }
 
 }  // namespace qz::document

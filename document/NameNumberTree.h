@@ -68,8 +68,9 @@ TqzOwnedNameEntries TakeNameTree(core::TqzPDBaseObject* root);
 std::vector<TqzNumberTreeEntry> ReadNumberTree(core::TqzPDBaseObject* root);
 
 // A new tree of `entries`, sorted by key here (equal keys keep their order);
-// the values become the tree's. Above kTreeLeafSize entries the root lists
-// leaves, each an indirect object of `baseDoc` with its /Limits.
+// the values become the tree's. A name tree of more than kTreeLeafSize
+// entries has a root that lists leaves, each an indirect object of
+// `baseDoc` with its /Limits; a number tree is one direct root.
 std::unique_ptr<core::TqzPDDictionary> MakeNameTree(TqzOwnedNameEntries entries,
                                                     TqzPDBaseDoc& baseDoc);
 std::unique_ptr<core::TqzPDDictionary> MakeNumberTree(TqzOwnedNumberEntries entries,
