@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <map>
 
 #include "core/PDArray.h"
 #include "core/PDBoolean.h"
