@@ -9,8 +9,11 @@
 #include "core/PDIndirectRef.h"
 #include "core/PDInteger.h"
 #include "core/PDNull.h"
+#include "core/PDName.h"
 #include "core/PDStream.h"
+#include "core/PDString.h"
 #include "core/ParentDocument.h"
+#include "document/NameNumberTree.h"
 #include "document/PDBaseDoc.h"
 #include "document/PDDocument.h"
 
@@ -24,11 +27,16 @@ using core::TqzPDStream;
 
 namespace {
 
-// Keys never carried into a copy: they tie an object to its old place in the
-// source (its parent, its page) or jump into the source's structure.
-bool IsDroppedKey(std::string_view key, bool isPage) {
-    return key == "Parent" || key == "P" || key == "Dest" || key == "DPart" || key == "A" ||
-           (isPage && key == "B");
+// Entries that tie a page to the source's structure: its node in the page
+// tree, its article beads and its document part.
+bool IsPageStructureKey(std::string_view key) { return key == "Parent" || key == "B" || key == "DPart"; }
+
+// A destination name of the same kind as `like` holding `bytes`.
+std::unique_ptr<TqzPDBaseObject> MakeNameLike(const TqzPDBaseObject& like, const std::string& bytes) {
+    if (like.IsString()) return std::make_unique<core::TqzPDString>(bytes, false);
+    auto name = std::make_unique<core::TqzPDName>("");
+    name->SetName(bytes);
+    return name;
 }
 
 // The data was read through decryption: the stored bytes are not what the
@@ -78,15 +86,89 @@ uint32_t TqzObjectCopier::MappedNumber(uint32_t sourceNumber) const {
     return it == FMap.end() ? 0 : it->second;
 }
 
-bool TqzObjectCopier::CopiesToNull(const TqzPDBaseObject& object) const {
+bool TqzObjectCopier::NeverCopied(const TqzPDBaseObject& object) {
+    if (!object.IsDict()) return false;
+    const auto& dict = static_cast<const TqzPDDictionary&>(object);
+    // Page-tree nodes and the catalog belong to the source's structure;
+    // pages are copied only where the caller placed them (MapObject).
+    return dict.IsDict("Pages") || dict.IsDict("Page") || dict.IsDict("Catalog");
+}
+
+bool TqzObjectCopier::CopiesToNull(const TqzPDBaseObject& object) {
     if (object.IsToken() || object.IsNull() || object.IsIndirectRef()) return true;
+    if (NeverCopied(object)) return true;
     if (object.IsDict()) {
         const auto& dict = static_cast<const TqzPDDictionary&>(object);
-        // Page-tree nodes are never copied; pages only where the caller
-        // placed them (MapObject); an empty dictionary carries nothing.
-        return dict.GetLength() == 0 || dict.IsDict("Pages") || dict.IsDict("Page");
+        // A go-to action whose page is not copied would jump nowhere.
+        if (RoleOf(dict, false, false) == DictRole::GoToAction) {
+            const TqzPDBaseObject* destination = dict.LookupRefObj("D");
+            return destination && IsDeadDestination(*destination);
+        }
     }
     return false;
+}
+
+TqzObjectCopier::DictRole TqzObjectCopier::RoleOf(const TqzPDDictionary& dict, bool isPage, bool isStreamDict) {
+    if (isPage) return DictRole::Page;
+    if (isStreamDict) return DictRole::Plain;
+    const TqzPDBaseObject* subtype = dict.LookupRefObj("Subtype");
+    if (subtype && subtype->IsName("Link")) return DictRole::Link;
+    const TqzPDBaseObject* kind = dict.LookupRefObj("S");
+    if (!kind || !kind->IsName()) return DictRole::Plain;
+    return kind->IsName("GoTo") ? DictRole::GoToAction : DictRole::Action;
+}
+
+const TqzPDBaseObject* TqzObjectCopier::Resolve(const TqzPDBaseObject& stored) {
+    if (!stored.IsIndirectRef()) return &stored;
+    std::unique_ptr<TqzPDBaseObject> owned;
+    const TqzPDBaseObject* object = FSource.GetObjectForCopy(stored.GetObjNumber(), owned);
+    if (owned) FHeld.push_back(std::move(owned));
+    return object;
+}
+
+uint32_t TqzObjectCopier::PageCopyByIndex(int64_t index) const {
+    if (index < 0 || index >= static_cast<int64_t>(FSourcePages.size())) return 0;
+    return MappedNumber(FSourcePages[static_cast<size_t>(index)]);
+}
+
+bool TqzObjectCopier::IsDeadPage(const TqzPDBaseObject& element) {
+    if (element.IsIndirectRef()) {
+        if (IsMapped(element.GetObjNumber())) return MappedNumber(element.GetObjNumber()) == 0;
+        const TqzPDBaseObject* page = Resolve(element);
+        return !page || NeverCopied(*page);
+    }
+    // A page given by its index, as some producers write local destinations.
+    if (element.IsInteger() && !FSourcePages.empty()) {
+        return PageCopyByIndex(static_cast<const core::TqzPDInteger&>(element).GetValue()) == 0;
+    }
+    return false;
+}
+
+bool TqzObjectCopier::IsDeadExplicitDestination(const TqzPDBaseObject& destination) {
+    const TqzPDBaseObject* array = &destination;
+    if (destination.IsDict()) {
+        // The dictionary form of a named destination's value.
+        const TqzPDBaseObject* inner = static_cast<const TqzPDDictionary&>(destination).LookupRefObj("D");
+        array = inner ? Resolve(*inner) : nullptr;
+        if (!array) return true;
+    }
+    if (!array->IsArray()) return false;
+    const auto& elements = static_cast<const TqzPDArray&>(*array);
+    return elements.GetLength() > 0 && IsDeadPage(*elements.GetRefObj(0));
+}
+
+bool TqzObjectCopier::IsDeadDestination(const TqzPDBaseObject& stored) {
+    const TqzPDBaseObject* destination = Resolve(stored);
+    if (!destination) return true;
+    if (destination->IsString() || destination->IsName()) {
+        const auto found = FNames.find(*NameText(destination));
+        // A name the source does not define was broken there already; it is
+        // carried as it is.
+        if (found == FNames.end()) return false;
+        const TqzPDBaseObject* value = found->second.Value ? Resolve(*found->second.Value) : nullptr;
+        return !value || IsDeadExplicitDestination(*value);
+    }
+    return IsDeadExplicitDestination(*destination);
 }
 
 uint32_t TqzObjectCopier::MakeShell(const TqzPDBaseObject& object) {
@@ -181,13 +263,48 @@ std::unique_ptr<TqzPDBaseObject> TqzObjectCopier::CopyDirect(const TqzPDBaseObje
     return copy;
 }
 
+std::unique_ptr<TqzPDBaseObject> TqzObjectCopier::CopyDestination(const TqzPDBaseObject& stored, int32_t depth) {
+    const TqzPDBaseObject* resolved = stored.IsIndirectRef() ? Resolve(stored) : &stored;
+    if (resolved && (resolved->IsString() || resolved->IsName())) {
+        const auto found = FNames.find(*NameText(resolved));
+        if (found != FNames.end()) return MakeNameLike(*resolved, found->second.TargetName);
+        return CopyDirect(stored, depth);
+    }
+    auto copy = CopyDirect(stored, depth);
+    if (copy && copy->IsArray() && stored.IsArray()) {
+        // A page given by its index becomes a reference to the page's copy:
+        // its index in the target is not the one it had.
+        const auto& source = static_cast<const TqzPDArray&>(stored);
+        const TqzPDBaseObject* first = source.GetLength() > 0 ? source.GetRefObj(0) : nullptr;
+        if (first && first->IsInteger() && !FSourcePages.empty()) {
+            const uint32_t page = PageCopyByIndex(static_cast<const core::TqzPDInteger*>(first)->GetValue());
+            if (page != 0) static_cast<TqzPDArray&>(*copy).SetValue(std::make_unique<TqzPDIndirectRef>(page, 0), 0);
+        }
+    }
+    return copy;
+}
+
+std::unique_ptr<TqzPDBaseObject> TqzObjectCopier::CopyNextActions(const TqzPDBaseObject& stored, int32_t depth) {
+    if (!stored.IsArray()) return CopyDirect(stored, depth);
+    if (depth > core::kMaxNestingDepth) TooDeep();
+    const auto& source = static_cast<const TqzPDArray&>(stored);
+    auto array = std::make_unique<TqzPDArray>(FTarget.GetCopyParentDoc());
+    for (int32_t i = 0; i < source.GetLength(); ++i) {
+        // A dead action leaves the chain; the others still run in order.
+        if (auto action = CopyDirect(*source.GetRefObj(i), depth + 1)) array->Add(std::move(action));
+    }
+    array->SetIsChanged(stored.GetIsChanged());
+    return array;
+}
+
 void TqzObjectCopier::FillEntries(const TqzPDDictionary& source, TqzPDDictionary& target, int32_t depth, bool isPage,
                                   bool isStreamDict) {
+    const DictRole role = RoleOf(source, isPage, isStreamDict);
     auto& entries = target.GetDict()->Entries();
     entries.reserve(entries.size() + static_cast<size_t>(source.GetLength()));
     for (int32_t i = 0; i < source.GetLength(); ++i) {
         const std::string key = source.GetKey(i);
-        if (IsDroppedKey(key, isPage)) continue;
+        if (role == DictRole::Page && IsPageStructureKey(key)) continue;
         const TqzPDBaseObject* stored = source.GetValueRefObj(i);
         if (!stored) continue;
         if (isStreamDict && key == "Length" && stored->IsIndirectRef()) {
@@ -201,7 +318,16 @@ void TqzObjectCopier::FillEntries(const TqzPDDictionary& source, TqzPDDictionary
             }
             continue;
         }
-        auto copy = CopyDirect(*stored, depth);
+        std::unique_ptr<TqzPDBaseObject> copy;
+        if ((role == DictRole::Link && key == "Dest") || (role == DictRole::GoToAction && key == "D")) {
+            // A dead destination is left out; the rest of the link stays.
+            if (IsDeadDestination(*stored)) continue;
+            copy = CopyDestination(*stored, depth);
+        } else if ((role == DictRole::GoToAction || role == DictRole::Action) && key == "Next") {
+            copy = CopyNextActions(*stored, depth);
+        } else {
+            copy = CopyDirect(*stored, depth);
+        }
         if (copy) entries.emplace_back(key, std::move(copy));
     }
 }
@@ -253,6 +379,13 @@ std::unique_ptr<TqzPDBaseObject> TqzObjectCopier::DuplicateShared(const TqzPDBas
     Drain();
     if (copy == 0) return nullptr;
     return std::make_unique<TqzPDIndirectRef>(copy, 0);
+}
+
+std::unique_ptr<TqzPDBaseObject> TqzObjectCopier::CopyDestination(const TqzPDBaseObject& stored) {
+    if (IsDeadDestination(stored)) return nullptr;
+    auto copy = CopyDestination(stored, 0);
+    Drain();
+    return copy;
 }
 
 void TqzObjectCopier::CopyEntries(const TqzPDDictionary& source, TqzPDDictionary& target, bool isPage) {

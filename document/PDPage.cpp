@@ -6,7 +6,6 @@
 #include "core/Conversions.h"
 #include "core/MemoryStream.h"
 #include "core/PDArray.h"
-#include "core/PDBoolean.h"
 #include "core/PDDictionary.h"
 #include "core/PDIndirectRef.h"
 #include "core/PDInteger.h"
@@ -14,6 +13,7 @@
 #include "core/PDReal.h"
 #include "core/PDStream.h"
 #include "core/ParentDocument.h"
+#include "document/CatalogMerge.h"
 #include "document/ContentFactories.h"
 #include "document/ObjectCopy.h"
 #include "document/PDBaseDoc.h"
@@ -393,51 +393,6 @@ void TqzPDPage::Update() {
 
 // ---- copying ----
 
-void TqzPDPage::EnterWidgets() {
-    TqzPDDictionary* dict = GetDict();
-    TqzPDBaseObject* annots = dict ? dict->LookUp("Annots") : nullptr;
-    if (!annots || !annots->IsArray() || !FDocument || !FDocument->GetBaseDoc()) return;
-    TqzPDBaseDoc& baseDoc = *FDocument->GetBaseDoc();
-    auto& elements = static_cast<TqzPDArray*>(annots)->GetArray()->Elements();
-    std::vector<uint32_t> widgets;
-    for (auto& element : elements) {
-        TqzPDBaseObject* annot = element->IsIndirectRef() ? baseDoc.GetObject(element->GetObjNumber()) : element.get();
-        if (!annot || !annot->IsDict()) continue;
-        const TqzPDBaseObject* subtype = static_cast<TqzPDDictionary*>(annot)->LookUp("Subtype");
-        // Only widgets are form fields; links, notes and pop-ups are not.
-        if (!subtype || !subtype->IsName("Widget")) continue;
-        if (!element->IsIndirectRef()) {
-            // A widget stored inside /Annots gets a number of its own, so that
-            // the form can refer to it.
-            TqzPDBaseObject* entered = baseDoc.AddNewObject(std::move(element));
-            element = std::make_unique<core::TqzPDIndirectRef>(entered->GetObjNumber(), 0);
-        }
-        widgets.push_back(element->GetObjNumber());
-    }
-    if (widgets.empty()) return;
-    TqzPDDictionary* catalog = baseDoc.GetDocRoot();
-    TqzPDBaseObject* form = catalog->LookUp("AcroForm");
-    auto refs = std::make_unique<TqzPDArray>(static_cast<core::TqzParentDocument*>(&baseDoc));
-    for (uint32_t number : widgets) refs->Add(std::make_unique<core::TqzPDIndirectRef>(number, 0));
-    if (!form || !form->IsDict()) {
-        auto made = std::make_unique<TqzPDDictionary>(&baseDoc);
-        made->Add("NeedAppearances", std::make_unique<core::TqzPDBoolean>(false));
-        made->Add("Fields", std::move(refs));
-        catalog->SetKeyValue("AcroForm", std::move(made));
-        return;
-    }
-    auto& formDict = static_cast<TqzPDDictionary&>(*form);
-    TqzPDBaseObject* fields = formDict.LookUp("Fields");
-    if (!formDict.LookupRefObj("Fields")) {
-        // A form without a field list gets one rather than losing the fields.
-        formDict.Add("Fields", std::move(refs));
-    } else if (fields && fields->IsArray()) {
-        auto& list = static_cast<TqzPDArray&>(*fields);
-        for (uint32_t number : widgets) list.Add(std::make_unique<core::TqzPDIndirectRef>(number, 0));
-    }
-    formDict.SetIsChanged(true);
-}
-
 void TqzPDPage::Assign(TqzPDPage& page, TqzObjectCopier& copier) {
     TqzPDDictionary* source = page.GetDict();
     TqzPDDictionary* dict = GetDict();
@@ -450,7 +405,6 @@ void TqzPDPage::Assign(TqzPDPage& page, TqzObjectCopier& copier) {
                            media ? media->GetRight() : kDefaultPageWidth,
                            media ? media->GetBottom() : kDefaultPageHeight};
     copier.CopyEntries(*source, *dict, true);
-    EnterWidgets();
     core::TqzParentDocument* doc = dict->GetParentDoc();
     if (!dict->LookupRefObj("MediaBox")) dict->Add("MediaBox", RealArray(doc, box[0], box[1], box[2], box[3]));
     if (!dict->LookupRefObj("CropBox")) {
@@ -484,14 +438,9 @@ void TqzPDPage::Assign(TqzPDPage& page) {
     TqzDocumentCopyTarget target(*FDocument);
     TqzObjectCopier copier(*source->GetBaseDoc(), target);
     if (!page.GetDict()->IsDirect()) copier.MapObject(page.GetDict()->GetObjNumber(), GetDict()->GetObjNumber());
-    if (source->IsLoaded()) {
-        TqzPDPageTree& tree = *source->GetCatalog()->GetPageTree();
-        for (int32_t n = 1; n <= tree.GetCount(); ++n) {
-            const uint32_t number = tree.GetPageObjectNumber(n);
-            if (number != 0 && !copier.IsMapped(number)) copier.MapObject(number, 0);
-        }
-    }
+    if (source->IsLoaded()) MapOtherPages(copier, *source->GetCatalog()->GetPageTree());
     Assign(page, copier);
+    JoinFormFields(*FDocument, *source, copier, {GetDict()});
 }
 
 std::unique_ptr<TqzPDBaseObject> TqzPDPage::DuplicateObject(TqzPDBaseObject* source) {

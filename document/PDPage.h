@@ -131,12 +131,20 @@ public:
     // Copies the source page (of another document, or this one) into this
     // page, whose dictionary must exist: the page dictionary and everything
     // it reaches, then the attributes the source inherited that the copy
-    // lacks (media box, crop box, resources). Widget annotations join the
-    // target's /AcroForm /Fields. `copier` records what was copied, so that
-    // objects shared between pages are copied once.
+    // lacks (media box, crop box, resources). `copier` records what was
+    // copied, so that objects shared between pages are copied once; the
+    // caller joins the page's fields to the form (JoinFormFields).
     void Assign(TqzPDPage& page, TqzObjectCopier& copier);
-    // The same with a copier of its own (this page's document as target).
+    // The same with a copier of its own (this page's document as target);
+    // the fields of the page's widgets join the target's form.
     void Assign(TqzPDPage& page);
+    // Where the document has no page labels yet, the number this page's run
+    // of pages begins with (an inserted document's first page, or the page
+    // after it); 0 when the page just follows the one before. A later
+    // insertion that brings labels numbers the runs from it.
+    int32_t GetLabelRangeStart() const { return FLabelRangeStart; }
+    void SetLabelRangeStart(int32_t first) { FLabelRangeStart = first; }
+
     // A copy of `source` (an object of another document) in this page's
     // document: a reference to the copy for an indirect object.
     std::unique_ptr<core::TqzPDBaseObject> DuplicateObject(core::TqzPDBaseObject* source);
@@ -151,7 +159,6 @@ private:
     // reference), from its own dictionary up: its inherited property, or its
     // /Parent chain when it has none.
     core::TqzPDBaseObject* InheritedStored(TqzInheritedKey key);
-    void EnterWidgets();
 
     TqzPDDocument* FDocument;
     std::unique_ptr<core::TqzPDRect> FMediaBox;
@@ -163,6 +170,7 @@ private:
     bool FHasAnnots = false;
     std::vector<core::TqzPDBaseObject*> FAnnotObjects;
     int32_t FPageNum = 0;
+    int32_t FLabelRangeStart = 0;
     bool FIsInheritedMediaBox = false;
     bool FIsInheritedCropBox = false;
 };

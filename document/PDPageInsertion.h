@@ -13,8 +13,11 @@ namespace qz::document {
 
 // Inserts `numOfPages` pages of `source`, from its page `sourceStartPage`,
 // after page `afterPage` of `target` (0: in front); out-of-range arguments
-// insert nothing. When the source's form asks for appearances to be
-// regenerated (/NeedAppearances true), so does the target's afterwards.
+// insert nothing. What the pages depend on in the source's catalog comes
+// with them: form fields, named destinations (renamed where the target has
+// the name, and the links that use them with them), optional content
+// groups with their default states, page labels, and the form's request to
+// regenerate appearances.
 void InsertDocumentPages(TqzPDDocument& target, int32_t afterPage, TqzPDDocument& source, int32_t sourceStartPage,
                          int32_t numOfPages, TqzPageInsertFlages insertFlags);
 

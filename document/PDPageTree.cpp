@@ -9,6 +9,7 @@
 #include "core/PDIndirectRef.h"
 #include "core/PDInteger.h"
 #include "core/PDName.h"
+#include "document/CatalogMerge.h"
 #include "document/ObjectCopy.h"
 #include "document/PDBaseDoc.h"
 #include "document/PDCatalog.h"
@@ -447,16 +448,18 @@ void TqzPDPageTree::StitchPagesSideBySide(int32_t /*stitchToPage*/, int32_t /*st
 
 // ---- insertion ----
 
-namespace {
-
-// Records every page of `tree` as copying to null, except those the
-// insertion has placed already (MapObject before).
 void MapOtherPages(TqzObjectCopier& copier, TqzPDPageTree& tree) {
+    std::vector<uint32_t> numbers;
+    numbers.reserve(static_cast<size_t>(tree.GetCount()));
     for (int32_t n = 1; n <= tree.GetCount(); ++n) {
         const uint32_t number = tree.GetPageObjectNumber(n);
+        numbers.push_back(number);
         if (number != 0 && !copier.IsMapped(number)) copier.MapObject(number, 0);
     }
+    copier.SetSourcePages(std::move(numbers));
 }
+
+namespace {
 
 TqzPDDictionary& NewPageDict(TqzPDDocument& document) {
     TqzPDBaseDoc& baseDoc = *document.GetBaseDoc();
@@ -486,17 +489,26 @@ void TqzPDPageTree::InsertPage(int32_t index, TqzPDPage& page, TqzPageInsertFlag
     if (source->IsLoaded()) MapOtherPages(copier, *source->GetCatalog()->GetPageTree());
     InsertPage(index, page, copier, dict);
     WriteCount();
+    JoinFormFields(*FDocument, *source, copier, {&dict});
 }
 
 void TqzPDPageTree::InsertPages(int32_t afterPage, TqzPDDocument& sourceDoc, int32_t sourceStartPage,
                                 int32_t numOfPages, TqzPageInsertFlages /*insertFlags*/) {
+    if (!FDocument || !FDocument->GetBaseDoc() || !sourceDoc.GetBaseDoc()) return;
+    TqzDocumentCopyTarget target(*FDocument);
+    TqzObjectCopier copier(*sourceDoc.GetBaseDoc(), target);
+    InsertPages(afterPage, sourceDoc, sourceStartPage, numOfPages, copier);
+}
+
+int32_t TqzPDPageTree::InsertPages(int32_t afterPage, TqzPDDocument& sourceDoc, int32_t sourceStartPage,
+                                   int32_t numOfPages, TqzObjectCopier& copier) {
     EnsureRead();
-    if (numOfPages <= 0 || !FDocument || !FDocument->GetBaseDoc() || !sourceDoc.IsLoaded()) return;
+    if (numOfPages <= 0 || !FDocument || !FDocument->GetBaseDoc() || !sourceDoc.IsLoaded()) return 0;
     TqzPDPageTree& sourceTree = *sourceDoc.GetCatalog()->GetPageTree();
     const int64_t sourceCount = sourceTree.GetCount();
     if (afterPage < 0 || afterPage > GetCount() || sourceStartPage <= 0 || sourceStartPage > sourceCount ||
         sourceCount < int64_t{sourceStartPage} + numOfPages - 1) {
-        return;
+        return 0;
     }
     // The source pages as they stand now: inserting a document into itself
     // moves its pages while they are copied.
@@ -510,8 +522,6 @@ void TqzPDPageTree::InsertPages(int32_t afterPage, TqzPDDocument& sourceDoc, int
         page->GetCropBox();
         pages.push_back(page);
     }
-    TqzDocumentCopyTarget target(*FDocument);
-    TqzObjectCopier copier(*sourceDoc.GetBaseDoc(), target);
     // Every page dictionary is placed first, so that references among the
     // inserted pages (actions, destinations) reach their copies; references
     // to the source's other pages copy to null.
@@ -534,6 +544,8 @@ void TqzPDPageTree::InsertPages(int32_t afterPage, TqzPDDocument& sourceDoc, int
         throw;
     }
     WriteCount();
+    JoinFormFields(*FDocument, sourceDoc, copier, dicts);
+    return numOfPages;
 }
 
 // ---- write-back ----

@@ -34,6 +34,7 @@ namespace qz::document {
 class TqzObjectCopier;
 class TqzPDDocument;
 class TqzPDPage;
+class TqzPDPageTree;
 class TqzPDResource;
 enum class TqzPageInsertFlages : uint8_t;
 
@@ -95,6 +96,11 @@ private:
     core::TqzPDBaseObject* FFormFieldName = nullptr;
 };
 
+// Tells `copier`, whose source is the document of `tree`, about the
+// source's pages: those not placed already copy to null, and destinations
+// that name a page by its index find it.
+void MapOtherPages(TqzObjectCopier& copier, TqzPDPageTree& tree);
+
 class TqzPDPageTree : public core::TqzPDElement {
 public:
     TqzPDPageTree(TqzPDDocument* document, core::TqzPDElement* parentElement, core::TqzPDBaseObject* root);
@@ -139,10 +145,16 @@ public:
     void RequestPages(int32_t startPage, int32_t numOfPages);
 
     // Copies `numOfPages` pages of `sourceDoc` from `sourceStartPage` to
-    // follow page `afterPage` (0: in front). Out-of-range arguments insert
-    // nothing. Objects the pages share are copied once per call.
+    // follow page `afterPage` (0: in front); the fields of their widgets
+    // join the form. Out-of-range arguments insert nothing. Objects the
+    // pages share are copied once per call.
     void InsertPages(int32_t afterPage, TqzPDDocument& sourceDoc, int32_t sourceStartPage, int32_t numOfPages,
                      TqzPageInsertFlages insertFlags);
+    // The same with `copier`, whose source is `sourceDoc`, so that what is
+    // copied afterwards with it (the source's document-level data) shares
+    // the pages' copies. Returns the number of pages inserted.
+    int32_t InsertPages(int32_t afterPage, TqzPDDocument& sourceDoc, int32_t sourceStartPage, int32_t numOfPages,
+                        TqzObjectCopier& copier);
     // Copies one page to list position `index` (0-based).
     void InsertPage(int32_t index, TqzPDPage& page, TqzPageInsertFlages insertFlags);
     // Every page numbered `pageNumber` - 1 or above moves up by one.

@@ -8,11 +8,13 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <sstream>
 #include <stdexcept>
 #include <system_error>
 
 #include "component/ComponentExceptions.h"
 #include "component/PDFDocument.h"
+#include "integration/DocumentFixtures.h"
 #include "platform/Exception.h"
 #include "platform/Streams.h"
 #include "testing/PdfBuilder.h"
@@ -188,6 +190,17 @@ const std::map<std::string, Recipe>& Recipes() {
             });
         r["builder-objstm-shifted"].rendersOf = "builder-objstm";
 
+        // Document-level data a merge must carry: links, named
+        // destinations and fields under the same names in both documents;
+        // layers, page labels and named graphics states.
+        r["links-a"] = Bytes(30, "links: 30 pages LA, nine links a page", [] { return LinkDocument("LA", 30, false); });
+        r["links-b"] = Bytes(40, "links: 40 pages LB, nine links a page, object streams",
+                             [] { return LinkDocument("LB", 40, true); });
+        r["features-a"] = Bytes(3, "features: FA, base state on, labels A-",
+                                [] { return FeatureDocument("FA", false, "A-"); });
+        r["features-b"] = Bytes(3, "features: FB, base state off, labels B-",
+                                [] { return FeatureDocument("FB", true, "B-"); });
+
         // Inputs no merge may take.
         r["not-a-pdf"] = Bytes(0, "plain text", [] {
             return std::string("This is a letter, not a PDF file.\nIt merely ends in .pdf.\n");
@@ -317,6 +330,39 @@ const std::vector<testing::GrayImage>& FixtureRenders(const std::string& name) {
         platform::WriteFileBytes(out, ToPgm(images));
     });
     return rendered.emplace(name, testing::ParsePgm(platform::ReadFileBytes(path))).first->second;
+}
+
+::testing::AssertionResult RendersLikeItsSources(const fs::path& merged,
+                                                 const std::vector<std::string>& sources) {
+    try {
+        const auto pages = testing::RenderPagesGray(merged);
+        std::ostringstream differing;
+        size_t index = 0;
+        for (const auto& source : sources) {
+            const auto& expected = FixtureRenders(source);
+            for (size_t page = 0; page < expected.size(); ++page, ++index) {
+                if (index >= pages.size()) {
+                    return ::testing::AssertionFailure()
+                           << "the merged file has only " << pages.size() << " pages";
+                }
+                const double difference = testing::MeanGreyDifference(pages[index], expected[page]);
+                if (difference > testing::kRenderTolerance) {
+                    differing << "page " << index + 1 << " differs from page " << page + 1 << " of "
+                              << source << ": mean grey difference " << difference << " > "
+                              << testing::kRenderTolerance << "\n";
+                }
+            }
+        }
+        if (index != pages.size()) {
+            return ::testing::AssertionFailure()
+                   << "the merged file has " << pages.size() << " pages, the sources " << index;
+        }
+        // Every page that differs is named, not only the first.
+        if (!differing.str().empty()) return ::testing::AssertionFailure() << differing.str();
+        return ::testing::AssertionSuccess();
+    } catch (const std::exception& e) {
+        return ::testing::AssertionFailure() << e.what();
+    }
 }
 
 void MergeLikeTheWindow(const std::vector<fs::path>& inputs, const fs::path& output) {

@@ -9,6 +9,8 @@
 // Within a process the fixtures and renders are kept after first use; the
 // functions hand out references that live until the process ends.
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -34,6 +36,10 @@ const Fixture& GetFixture(const std::string& name);
 // Every page of a fixture rendered by pdftoppm at the default low resolution.
 // ToolError when the renderer does not give the fixture's page count.
 const std::vector<testing::GrayImage>& FixtureRenders(const std::string& name);
+
+// Every page of `merged` against the page of the source fixture it came
+// from, in list order: the counts agree and each page renders alike.
+::testing::AssertionResult RendersLikeItsSources(const fs::path& merged, const std::vector<std::string>& sources);
 
 // Merges `inputs` into `output` through the component, the way the window
 // does it: MergeDocs of the whole list, then a full save.

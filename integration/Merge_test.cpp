@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <exception>
 #include <string>
 #include <vector>
 
@@ -14,39 +13,6 @@
 
 namespace qz::integration {
 namespace {
-
-// Every page of `merged` against the page of the source it came from, in
-// list order: the counts agree and each page renders alike.
-::testing::AssertionResult RendersLikeItsSources(const fs::path& merged,
-                                                 const std::vector<std::string>& sources) {
-    try {
-        const auto pages = testing::RenderPagesGray(merged);
-        size_t index = 0;
-        for (const auto& source : sources) {
-            const auto& expected = FixtureRenders(source);
-            for (size_t page = 0; page < expected.size(); ++page, ++index) {
-                if (index >= pages.size()) {
-                    return ::testing::AssertionFailure()
-                           << "the merged file has only " << pages.size() << " pages";
-                }
-                const double difference = testing::MeanGreyDifference(pages[index], expected[page]);
-                if (difference > testing::kRenderTolerance) {
-                    return ::testing::AssertionFailure()
-                           << "page " << index + 1 << " differs from page " << page + 1 << " of "
-                           << source << ": mean grey difference " << difference << " > "
-                           << testing::kRenderTolerance;
-                }
-            }
-        }
-        if (index != pages.size()) {
-            return ::testing::AssertionFailure()
-                   << "the merged file has " << pages.size() << " pages, the sources " << index;
-        }
-        return ::testing::AssertionSuccess();
-    } catch (const std::exception& e) {
-        return ::testing::AssertionFailure() << e.what();
-    }
-}
 
 struct MergeCase {
     const char* name;

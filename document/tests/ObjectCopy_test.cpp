@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
+#include <unordered_map>
 
 #include "core/MemoryStream.h"
 #include "core/PDArray.h"
@@ -121,9 +123,10 @@ TEST_F(ObjectCopyTest, SharedObjectIsCopiedOnceAndKeepsItsStreamData) {
     }
 }
 
-TEST_F(ObjectCopyTest, CyclesEndAndPagesCopyToTheirPlaceOrNull) {
-    // Page 2 -> annotation 6 -> /AA action 7 -> /D [page 2 ...] and /Next 8 -> /Next 7;
-    // /D of action 8 names page 3, which is not being copied. /P and /A are dropped.
+TEST_F(ObjectCopyTest, CyclesEndAndDestinationsReachThePagesCopies) {
+    // Page 2 -> annotation 6 (/P page 2, /A and /AA /U action 7) -> /D [page 2]
+    // and /Next 8 -> /Next [7 9]: a cycle. Action 9's page (3) is not
+    // copied, so 9 is dead and leaves the chain.
     auto& page = source.Dict(2);
     page.Add("Type", std::make_unique<TqzPDName>("Page"));
     auto annots = std::make_unique<TqzPDArray>(static_cast<TqzParentDocument*>(&source));
@@ -131,22 +134,33 @@ TEST_F(ObjectCopyTest, CyclesEndAndPagesCopyToTheirPlaceOrNull) {
     page.Add("Annots", std::move(annots));
     source.Dict(3).Add("Type", std::make_unique<TqzPDName>("Page"));
     auto& annot = source.Dict(6);
+    annot.Add("Subtype", std::make_unique<TqzPDName>("Link"));
     annot.Add("P", Ref(2));
     annot.Add("A", Ref(7));
     auto aa = std::make_unique<TqzPDDictionary>(&source);
     aa->Add("U", Ref(7));
     annot.Add("AA", std::move(aa));
-    auto& action = source.Dict(7);
-    auto dest = std::make_unique<TqzPDArray>(static_cast<TqzParentDocument*>(&source));
-    dest->Add(Ref(2));
-    dest->Add(std::make_unique<TqzPDName>("Fit"));
-    action.Add("D", std::move(dest));
-    action.Add("Next", Ref(8));
-    auto& next = source.Dict(8);
-    auto dest3 = std::make_unique<TqzPDArray>(static_cast<TqzParentDocument*>(&source));
-    dest3->Add(Ref(3));
-    next.Add("D", std::move(dest3));
-    next.Add("Next", Ref(7));
+    const auto goTo = [&](uint32_t n, uint32_t pageNumber) -> TqzPDDictionary& {
+        auto& action = source.Dict(n);
+        action.Add("S", std::make_unique<TqzPDName>("GoTo"));
+        auto dest = std::make_unique<TqzPDArray>(static_cast<TqzParentDocument*>(&source));
+        dest->Add(Ref(pageNumber));
+        dest->Add(std::make_unique<TqzPDName>("Fit"));
+        action.Add("D", std::move(dest));
+        return action;
+    };
+    goTo(7, 2).Add("Next", Ref(8));
+    auto next = std::make_unique<TqzPDArray>(static_cast<TqzParentDocument*>(&source));
+    next->Add(Ref(7));
+    next->Add(Ref(9));
+    goTo(8, 2).Add("Next", std::move(next));
+    goTo(9, 3);
+    // The page's own actions: on opening a jump to a page not copied, on
+    // closing one back to itself.
+    auto pageActions = std::make_unique<TqzPDDictionary>(&source);
+    pageActions->Add("O", Ref(9));
+    pageActions->Add("C", Ref(8));
+    page.Add("AA", std::move(pageActions));
     source.Loaded();
 
     TqzObjectCopier copier(source, target);
@@ -158,16 +172,21 @@ TEST_F(ObjectCopyTest, CyclesEndAndPagesCopyToTheirPlaceOrNull) {
     auto* newAnnot = static_cast<TqzPDDictionary*>(
         static_cast<TqzPDArray*>(newPage.LookUp("Annots"))->Get(0));
     ASSERT_TRUE(newAnnot);
-    EXPECT_EQ(newAnnot->LookupRefObj("P"), nullptr);
-    EXPECT_EQ(newAnnot->LookupRefObj("A"), nullptr);
-    auto* newAction = static_cast<TqzPDDictionary*>(static_cast<TqzPDDictionary*>(newAnnot->LookUp("AA"))->LookUp("U"));
+    EXPECT_EQ(newAnnot->LookupRefObj("P")->GetObjNumber(), 500u);  // its page's copy
+    auto* newAction = static_cast<TqzPDDictionary*>(newAnnot->LookUp("A"));
     ASSERT_TRUE(newAction);
-    auto* d = static_cast<TqzPDArray*>(newAction->LookUp("D"));
-    EXPECT_EQ(d->GetRefObj(0)->GetObjNumber(), 500u);  // the page's own copy
+    EXPECT_EQ(static_cast<TqzPDDictionary*>(newAnnot->LookUp("AA"))->LookupRefObj("U")->GetObjNumber(),
+              newAction->GetObjNumber());  // one copy for both
+    EXPECT_EQ(static_cast<TqzPDArray*>(newAction->LookUp("D"))->GetRefObj(0)->GetObjNumber(), 500u);
     auto* newNext = static_cast<TqzPDDictionary*>(newAction->LookUp("Next"));
     ASSERT_TRUE(newNext);
-    EXPECT_TRUE(static_cast<TqzPDArray*>(newNext->LookUp("D"))->GetRefObj(0)->IsNull());  // page 3 not copied
-    EXPECT_EQ(newNext->LookupRefObj("Next")->GetObjNumber(), newAction->GetObjNumber());  // the cycle closes
+    auto* chain = static_cast<TqzPDArray*>(newNext->LookUp("Next"));
+    ASSERT_EQ(chain->GetLength(), 1);  // the dead action left the chain
+    EXPECT_EQ(chain->GetRefObj(0)->GetObjNumber(), newAction->GetObjNumber());  // the cycle closes
+    auto* copiedPageActions = static_cast<TqzPDDictionary*>(newPage.LookUp("AA"));
+    ASSERT_TRUE(copiedPageActions);
+    EXPECT_EQ(copiedPageActions->LookupRefObj("O"), nullptr);
+    EXPECT_EQ(copiedPageActions->LookupRefObj("C")->GetObjNumber(), newNext->GetObjNumber());
     EXPECT_EQ(copier.GetCopiedCount(), 3u);  // annotation and two actions; no stray page
     for (auto& [n, o] : target.objects) {
         if (o->IsDict() && n != 500) {
@@ -199,23 +218,159 @@ TEST_F(ObjectCopyTest, IndirectScalarsInArraysBecomeReferences) {
     EXPECT_TRUE(array->GetRefObj(4)->IsNull());
 }
 
-TEST_F(ObjectCopyTest, NodesEmptyDictionariesAndDroppedKeysDoNotCarry) {
-    auto& dict = source.Dict(3);
-    dict.Add("Kids", Ref(4));                            // a page-tree node
-    dict.Add("Empty", std::make_unique<TqzPDDictionary>(&source));
-    dict.Add("Dest", std::make_unique<TqzPDName>("x"));
-    dict.Add("Parent", Ref(4));
-    dict.Add("B", std::make_unique<TqzPDInteger>(1));    // kept: only pages lose /B
-    dict.Add("Keep", std::make_unique<TqzPDBoolean>(true));
+TEST_F(ObjectCopyTest, OnlyWhatTiesAPageToTheSourceIsLeftOut) {
+    // The same entries in a resource dictionary (3) and in a page (2): keys
+    // that name actions, parents or destinations elsewhere are plain names
+    // in a resource dictionary, and only a page's place in the source's
+    // structure is left out.
     source.Dict(4).Add("Type", std::make_unique<TqzPDName>("Pages"));
+    source.Dict(5).Add("ca", std::make_unique<TqzPDInteger>(0));
+    source.Dict(6);  // an empty dictionary
+    source.Dict(7).Add("Type", std::make_unique<TqzPDName>("Catalog"));
+    struct Case {
+        const char* key;
+        std::function<std::unique_ptr<TqzPDBaseObject>()> value;
+        bool keptInResources;
+        bool keptInPage;
+    };
+    const Case cases[] = {
+        {"A", [] { return Ref(5); }, true, true},
+        {"P", [] { return Ref(5); }, true, true},
+        {"Dest", [] { return std::make_unique<TqzPDName>("x"); }, true, true},
+        {"Empty", [] { return Ref(6); }, true, true},
+        {"Direct", [&] { return std::make_unique<TqzPDDictionary>(&source); }, true, true},
+        {"Parent", [] { return Ref(5); }, true, false},
+        {"B", [] { return std::make_unique<TqzPDInteger>(1); }, true, false},
+        {"DPart", [] { return Ref(5); }, true, false},
+        {"Kids", [] { return Ref(4); }, false, false},  // a page-tree node
+        {"Root", [] { return Ref(7); }, false, false},  // the catalog
+    };
+    auto& resources = source.Dict(3);
+    auto& page = source.Dict(2);
+    page.Add("Type", std::make_unique<TqzPDName>("Page"));
+    for (const Case& c : cases) {
+        resources.Add(c.key, c.value());
+        page.Add(c.key, c.value());
+    }
     source.Loaded();
 
     TqzObjectCopier copier(source, target);
     auto copy = copier.Copy(*Ref(3));
-    auto* result = static_cast<TqzPDDictionary*>(target.GetObject(copy->GetObjNumber()));
-    ASSERT_EQ(result->GetLength(), 2);
-    EXPECT_EQ(result->GetKey(0), "B");
-    EXPECT_EQ(result->GetKey(1), "Keep");
+    auto* copiedResources = static_cast<TqzPDDictionary*>(target.GetObject(copy->GetObjNumber()));
+    auto& copiedPage = static_cast<TqzPDDictionary&>(*target.AddObject(std::make_unique<TqzPDDictionary>(&target, 500, 0)));
+    copier.MapObject(2, 500);
+    copier.CopyEntries(page, copiedPage, true);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        EXPECT_EQ(copiedResources->LookupRefObj(c.key) != nullptr, c.keptInResources);
+        EXPECT_EQ(copiedPage.LookupRefObj(c.key) != nullptr, c.keptInPage);
+    }
+    // An empty dictionary is still a dictionary, shared as one object.
+    const TqzPDBaseObject* empty = copiedResources->LookUp("Empty");
+    ASSERT_TRUE(empty && empty->IsDict());
+    EXPECT_EQ(static_cast<const TqzPDDictionary*>(empty)->GetLength(), 0);
+    EXPECT_EQ(copiedResources->LookupRefObj("Empty")->GetObjNumber(),
+              copiedPage.LookupRefObj("Empty")->GetObjNumber());
+    EXPECT_TRUE(copiedResources->LookUp("Direct")->IsDict());
+}
+
+TEST_F(ObjectCopyTest, DestinationsFollowTheirPagesOrAreLeftOut) {
+    // Page 2 is copied (as 500), page 3 is not. Named destinations: "alive"
+    // on page 2, "dead" on page 3, "taken" on page 2 but renamed.
+    for (uint32_t n : {2u, 3u}) source.Dict(n).Add("Type", std::make_unique<TqzPDName>("Page"));
+    const auto explicitDest = [&](std::unique_ptr<TqzPDBaseObject> page) {
+        auto array = std::make_unique<TqzPDArray>(static_cast<TqzParentDocument*>(&source));
+        array->Add(std::move(page));
+        array->Add(std::make_unique<TqzPDName>("Fit"));
+        return array;
+    };
+    source.Put(20, explicitDest(Ref(2)));
+    source.Dict(21).Add("D", explicitDest(Ref(3)));
+    source.Put(22, explicitDest(Ref(2)));
+    const auto name = [](const char* text) { return std::make_unique<TqzPDName>(text); };
+    const auto string = [](const char* text) { return std::make_unique<TqzPDString>(text, false); };
+    struct Case {
+        const char* what;
+        std::function<std::unique_ptr<TqzPDBaseObject>()> destination;
+        std::function<bool(const TqzPDBaseObject*)> expected;  // the copy's destination, none when left out
+    };
+    const auto toPage = [](const TqzPDBaseObject* d) {
+        return d && d->IsArray() && static_cast<const TqzPDArray*>(d)->GetRefObj(0)->IsIndirectRef() &&
+               static_cast<const TqzPDArray*>(d)->GetRefObj(0)->GetObjNumber() == 500;
+    };
+    const auto none = [](const TqzPDBaseObject* d) { return d == nullptr; };
+    const auto text = [](const char* expected) {
+        return [expected](const TqzPDBaseObject* d) {
+            return d && ((d->IsString() && static_cast<const TqzPDString*>(d)->GetBytes() == expected) ||
+                         (d->IsName() && static_cast<const TqzPDName*>(d)->GetValue() == expected));
+        };
+    };
+    const Case cases[] = {
+        {"copied page", [&] { return explicitDest(Ref(2)); }, toPage},
+        {"page not copied", [&] { return explicitDest(Ref(3)); }, none},
+        {"page missing", [&] { return explicitDest(Ref(99)); }, none},
+        {"page by index", [&] { return explicitDest(std::make_unique<TqzPDInteger>(0)); }, toPage},
+        {"index of a page not copied", [&] { return explicitDest(std::make_unique<TqzPDInteger>(1)); }, none},
+        {"named", [&] { return string("alive"); }, text("alive")},
+        {"named, renamed", [&] { return string("taken"); }, text("taken_1")},
+        {"old-style name, renamed", [&] { return name("taken"); }, text("taken_1")},
+        {"named, page not copied", [&] { return string("dead"); }, none},
+        {"name the source lacks", [&] { return string("unknown"); }, text("unknown")},
+    };
+    std::unordered_map<std::string, TqzObjectCopier::DestinationName> names;
+    names["alive"] = {"alive", source.GetObject(20)};
+    names["dead"] = {"dead", source.GetObject(21)};
+    names["taken"] = {"taken_1", source.GetObject(22)};
+    TqzObjectCopier copier(source, target);
+    copier.MapObject(2, 500);
+    copier.MapObject(3, 0);
+    copier.SetSourcePages({2, 3});
+    copier.SetDestinationNames(std::move(names));
+    uint32_t next = 30;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // As a link's /Dest and as a go-to action's /D.
+        auto& link = source.Dict(next++);
+        link.Add("Subtype", std::make_unique<TqzPDName>("Link"));
+        link.Add("Dest", c.destination());
+        auto action = std::make_unique<TqzPDDictionary>(&source);
+        action->Add("S", std::make_unique<TqzPDName>("GoTo"));
+        action->Add("D", c.destination());
+        auto& linkWithAction = source.Dict(next++);
+        linkWithAction.Add("Subtype", std::make_unique<TqzPDName>("Link"));
+        linkWithAction.Add("A", std::move(action));
+        source.Loaded();
+
+        auto* copy = static_cast<TqzPDDictionary*>(target.GetObject(copier.Copy(*Ref(next - 2))->GetObjNumber()));
+        EXPECT_TRUE(c.expected(copy->LookUp("Dest")));
+        auto* copyWithAction =
+            static_cast<TqzPDDictionary*>(target.GetObject(copier.Copy(*Ref(next - 1))->GetObjNumber()));
+        const auto* copiedAction = static_cast<TqzPDDictionary*>(copyWithAction->LookUp("A"));
+        if (c.expected(nullptr)) {
+            EXPECT_EQ(copiedAction, nullptr);  // the action would go nowhere
+        } else {
+            ASSERT_NE(copiedAction, nullptr);
+            EXPECT_TRUE(c.expected(copiedAction->LookUp("D")));
+        }
+        EXPECT_TRUE(copy->LookUp("Subtype"));  // the link itself stays
+    }
+    // A remote go-to names a page of another file: carried as it is.
+    auto& remote = source.Dict(next++);
+    remote.Add("Subtype", std::make_unique<TqzPDName>("Link"));
+    auto remoteAction = std::make_unique<TqzPDDictionary>(&source);
+    remoteAction->Add("S", std::make_unique<TqzPDName>("GoToR"));
+    remoteAction->Add("F", string("other.pdf"));
+    remoteAction->Add("D", explicitDest(std::make_unique<TqzPDInteger>(7)));
+    remote.Add("A", std::move(remoteAction));
+    auto* remoteCopy = static_cast<TqzPDDictionary*>(target.GetObject(copier.Copy(*Ref(next - 1))->GetObjNumber()));
+    auto* remoteDest = static_cast<TqzPDArray*>(static_cast<TqzPDDictionary*>(remoteCopy->LookUp("A"))->LookUp("D"));
+    ASSERT_TRUE(remoteDest);
+    EXPECT_EQ(static_cast<TqzPDInteger*>(remoteDest->GetRefObj(0))->GetValue(), 7);
+    // Outside links and go-to actions a /Dest is no destination.
+    auto& other = source.Dict(next);
+    other.Add("Dest", string("taken"));
+    auto otherCopy = copier.Copy(*Ref(next));
+    EXPECT_TRUE(text("taken")(static_cast<TqzPDDictionary*>(target.GetObject(otherCopy->GetObjNumber()))->LookUp("Dest")));
 }
 
 TEST_F(ObjectCopyTest, LongReferenceChainsDoNotRecurse) {
