@@ -88,12 +88,7 @@ std::unique_ptr<TqzPDBaseObject> TqzPDParser::GetObject(std::string_view fileKey
         FOffset3 = FLexer->GetCurrentObjOffset();
         FInlineImage = 0;
     }
-    auto result = ParseObject(fileKey, objNum, genNum, 0);
-    if (FTooDeep) {
-        FTooDeep = false;
-        return std::make_unique<TqzPDError>();
-    }
-    return result;
+    return ParseObject(fileKey, objNum, genNum, 0);
 }
 
 std::unique_ptr<TqzPDBaseObject> TqzPDParser::ParseObject(std::string_view fileKey, uint32_t objNum,
@@ -128,17 +123,12 @@ std::unique_ptr<TqzPDBaseObject> TqzPDParser::ParseObject(std::string_view fileK
 
 std::unique_ptr<TqzPDBaseObject> TqzPDParser::ParseArray(std::string_view fileKey, uint32_t objNum,
                                                          uint32_t genNum, int32_t depth) {
+    if (depth >= kMaxNestingDepth) return SkipTooDeep();
     Shift();
-    if (depth >= kMaxNestingDepth) {
-        FTooDeep = true;
-        return nullptr;
-    }
     auto array = std::make_unique<TqzPDArray>(FParentDoc);
     while (!FBufObject1->IsCommand("]") && !IsEnd(*FBufObject1)) {
         if (AtObjectBoundary()) return array;
-        auto element = ParseObject(fileKey, objNum, genNum, depth + 1);
-        if (FTooDeep) return nullptr;
-        array->Add(std::move(element));
+        array->Add(ParseObject(fileKey, objNum, genNum, depth + 1));
     }
     Shift();
     return array;
@@ -147,11 +137,8 @@ std::unique_ptr<TqzPDBaseObject> TqzPDParser::ParseArray(std::string_view fileKe
 std::unique_ptr<TqzPDBaseObject> TqzPDParser::ParseDictionary(std::string_view fileKey,
                                                               uint32_t objNum, uint32_t genNum,
                                                               int32_t depth) {
+    if (depth >= kMaxNestingDepth) return SkipTooDeep();
     Shift();
-    if (depth >= kMaxNestingDepth) {
-        FTooDeep = true;
-        return nullptr;
-    }
     auto dict = std::make_unique<TqzPDDictionary>(FParentDoc);
     while (!FBufObject1->IsCommand(">>") && !IsEnd(*FBufObject1)) {
         if (AtObjectBoundary()) return dict;
@@ -163,9 +150,13 @@ std::unique_ptr<TqzPDBaseObject> TqzPDParser::ParseDictionary(std::string_view f
         Shift();
         if (IsEnd(*FBufObject1) || FBufObject1->IsError()) break;
         if (AtObjectBoundary()) return dict;
-        auto value = ParseObject(fileKey, objNum, genNum, depth + 1);
-        if (FTooDeep) return nullptr;
-        dict->Add(key, std::move(value));
+        // A last key without a value holds null: the ">>" ends the
+        // dictionary, or it would read on into whatever follows.
+        if (FBufObject1->IsCommand(">>")) {
+            dict->Add(key, std::make_unique<TqzPDNull>());
+            break;
+        }
+        dict->Add(key, ParseObject(fileKey, objNum, genNum, depth + 1));
     }
     if (FAllowStreams && FBufObject2->IsCommand("stream")) {
         auto stream = MakeSubStream(std::move(dict), objNum, genNum);
@@ -174,6 +165,22 @@ std::unique_ptr<TqzPDBaseObject> TqzPDParser::ParseDictionary(std::string_view f
     }
     Shift();
     return dict;
+}
+
+std::unique_ptr<TqzPDBaseObject> TqzPDParser::SkipTooDeep() {
+    // Counted, not recursed into: the value is passed over to its matching
+    // close, so the rest of the object around it still reads.
+    int64_t open = 0;
+    do {
+        if (IsEnd(*FBufObject1) || AtObjectBoundary()) break;
+        if (FBufObject1->IsCommand("[") || FBufObject1->IsCommand("<<")) {
+            ++open;
+        } else if (FBufObject1->IsCommand("]") || FBufObject1->IsCommand(">>")) {
+            --open;
+        }
+        Shift();
+    } while (open > 0);
+    return std::make_unique<TqzPDNull>();
 }
 
 bool TqzPDParser::AtObjectBoundary() {
@@ -186,12 +193,8 @@ bool TqzPDParser::AtObjectBoundary() {
         return false;
     }
     if (!token.IsInteger() || !FBufObject2->IsInteger() || FInlineImage > 0) return false;
-    // Two integers: a header when "obj" follows; the lexer looks one token
-    // further and comes back.
-    const int64_t position = FLexer->GetPosition();
-    const bool header = FLexer->GetObject()->IsCommand("obj");
-    FLexer->SetPosition(position);
-    return header;
+    // Two integers: a header when "obj" follows.
+    return FLexer->NextIsKeyword("obj");
 }
 
 std::unique_ptr<TqzPDBaseObject> TqzPDParser::DecryptString(uint32_t objNum, uint32_t genNum) {
@@ -211,15 +214,39 @@ std::unique_ptr<TqzPDBaseObject> TqzPDParser::DecryptString(uint32_t objNum, uin
     return result;
 }
 
+int64_t TqzPDParser::SkipStreamLine(int64_t& afterCR) {
+    afterCR = -1;
+    for (;;) {
+        const int c = FLexer->GetChar();
+        if (c < 0 || c == '\n') break;
+        // A lone CR ends the line too; the data begins right after it.
+        if (c == '\r') {
+            if (FLexer->LookChar() == '\n') {
+                afterCR = FLexer->GetPosition();
+                FLexer->SkipChar();
+            }
+            break;
+        }
+    }
+    return FLexer->GetPosition();
+}
+
+int TqzPDParser::EndstreamFit(int64_t position) {
+    FLexer->SetPosition(position);
+    if (!FLexer->NextIsKeyword("endstream")) return 0;
+    int c = FLexer->GetChar();
+    if (c == '\r' && FLexer->LookChar() == '\n') c = FLexer->GetChar();
+    // Writers end the data with a line end right before "endstream".
+    const bool lineEnd = (c == '\r' || c == '\n') && FLexer->LookChar() == 'e';
+    return lineEnd ? 2 : 1;
+}
+
 std::unique_ptr<TqzPDBaseObject> TqzPDParser::MakeSubStream(std::unique_ptr<TqzPDDictionary> dict,
                                                             uint32_t objNum, uint32_t genNum) {
     TqzStream* raw = FLexer->GetRawStream();
     if (!raw) return nullptr;
-    FLexer->SkiptoNextLine();
-    const int64_t start = FLexer->GetPosition();
-    // Lengths are clamped to the stored bytes: a hostile /Length can neither
-    // overflow the arithmetic nor reach past the end of the file.
-    const int64_t room = std::max<int64_t>(0, raw->GetBaseStream()->GetSize() - start);
+    int64_t afterCR = -1;
+    int64_t start = SkipStreamLine(afterCR);
 
     int64_t length = -1;
     const TqzPDBaseObject* lengthObject =
@@ -231,7 +258,14 @@ std::unique_ptr<TqzPDBaseObject> TqzPDParser::MakeSubStream(std::unique_ptr<TqzP
         // No usable /Length: the data runs to the line end before "endstream".
         platform::Stream* platformStream = raw->GetTStream();
         length = platformStream ? FindInStream(*platformStream, "endstream", start) - 1 : -1;
+    } else if (afterCR >= 0 && EndstreamFit(afterCR + length) > EndstreamFit(start + length)) {
+        // "stream" CR LF is a line end, unless /Length says that the data
+        // begins with that LF.
+        start = afterCR;
     }
+    // Lengths are clamped to the stored bytes: a hostile /Length can neither
+    // overflow the arithmetic nor reach past the end of the file.
+    const int64_t room = std::max<int64_t>(0, raw->GetBaseStream()->GetSize() - start);
     length = std::clamp<int64_t>(length, 0, room);
 
     FLexer->SetPosition(start + length);

@@ -533,6 +533,7 @@ std::unique_ptr<TqzPDLexer> TqzPDXRef::FileLexer() {
 std::unique_ptr<TqzPDBaseObject> TqzPDXRef::FetchAt(uint32_t offset, uint32_t num, uint32_t gen) {
     if (offset >= FileSize()) return nullptr;
     TqzPDParser parser(this, FileLexer(), true, offset);
+    parser.SetStopAtObjects(true);
     // Tolerates an offset a little short of the header: one keyword before
     // it (the end of the previous "endobj") is passed over.
     if (parser.GetCurrentToken().IsCommand()) parser.GetObject();

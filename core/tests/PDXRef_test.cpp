@@ -360,3 +360,32 @@ TEST(PDXRef, RebuildPassesOverTheDataOfAStreamWithoutHeader) {
     EXPECT_EQ(Describe(doc.Trailer()->LookUp("Root")), Describe(doc.GetObject(1)));
     EXPECT_EQ(doc.XRef().GetLastObjectNumber(), 2u);
 }
+
+// A fetched object ends where its object ends: a last key without a value
+// holds null, and neither a missing ">>" nor a missing "endobj" lets the
+// next object's entries join it.
+TEST(PDXRef, FetchedObjectEndsAtItsEnd) {
+    RawPdf raw;
+    raw.Obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    raw.Obj(2, "<< /Type /Pages /Kids [] /Count 0 >>");
+    raw.Obj(3, "<< /A 1 /B >>");
+    raw.Obj(5, "<< /C 2");
+    raw.Obj(6, "<< /D 3 >>");
+    raw.Unended(7, "[1 2");
+    raw.Unended(8, "<< /E 4 /F");
+    raw.Obj(9, "(nine)");
+    const int64_t table = raw.Table("/Root 1 0 R");
+    for (const bool repaired : {false, true}) {
+        SCOPED_TRACE(repaired ? "rebuilt" : "through the table");
+        ReaderDocument doc;
+        doc.Load(raw.Finish(repaired ? 1 : table));
+        auto three = doc.Reader().Fetch(3);
+        ASSERT_EQ(Describe(three.get()), "dict 2");
+        EXPECT_EQ(Describe(static_cast<TqzPDDictionary&>(*three).LookUp("B")), "null");
+        EXPECT_EQ(Describe(doc.Reader().Fetch(5).get()), "dict 1");
+        EXPECT_EQ(Describe(doc.Reader().Fetch(6).get()), "dict 1");
+        EXPECT_EQ(Describe(doc.Reader().Fetch(7).get()), "array 2");
+        EXPECT_EQ(Describe(doc.Reader().Fetch(8).get()), "dict 1");
+        EXPECT_EQ(Describe(doc.Reader().Fetch(9).get()), "str nine");
+    }
+}
