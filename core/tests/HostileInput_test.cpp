@@ -90,6 +90,28 @@ TEST(HostileInput, DeepNestingInAnObject) {
     }
 }
 
+// Stream data after "stream" and a lone CR (files with CR line ends) starts
+// right after the CR: the page's compressed content inflates.
+TEST(HostileInput, StreamLineEndingInALoneCR) {
+    const std::string content = "0 g 0 0 10 10 re f";
+    const std::string packed = FlateCompress(content);
+    const std::pair<const char*, const char*> lineEnds[] = {
+        {"lone CR", "\r"}, {"CR LF", "\r\n"}, {"LF", "\n"}};
+    for (const auto& [name, lineEnd] : lineEnds) {
+        SCOPED_TRACE(name);
+        RawPdf raw;
+        raw.Obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+        raw.Obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+        raw.Obj(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R >>");
+        raw.Obj(4, "<< /Filter /FlateDecode /Length " + std::to_string(packed.size()) + " >>\nstream" +
+                       lineEnd + packed + lineEnd + "endstream");
+        ReaderDocument doc;
+        doc.Load(WithTable(raw));
+        ASSERT_EQ(doc.Pages().size(), 1u);
+        EXPECT_EQ(StreamData(doc.Pages()[0]->LookUp("Contents")), content);
+    }
+}
+
 // A /Length naming its own object, or a cycle of two, is not fetched again
 // while it is being read: the data is found by searching "endstream".
 TEST(HostileInput, LengthReferringToItsOwnObject) {
