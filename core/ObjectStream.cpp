@@ -56,8 +56,10 @@ void TqzObjectStream::Load() {
     if (!dict || !IntegerValue(dict->LookUp("N"), count) ||
         !IntegerValue(dict->LookUp("First"), first))
         return;
-    // /N is bounded by what the header before /First can hold.
-    if (count <= 0 || first < 0 || count > (first + 1) / kMinHeaderBytesPerObject + 1) return;
+    if (count <= 0 || first < 0) return;
+    // /N is bounded by what the header before /First can hold; a larger
+    // one reads the pairs there are.
+    count = std::min(count, (first + 1) / kMinHeaderBytesPerObject + 1);
 
     std::string data;
     std::string block(kReadBlock, '\0');

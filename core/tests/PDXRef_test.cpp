@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <map>
 #include <string>
@@ -557,6 +558,54 @@ TEST(PDXRef, ObjectStreamListingItself) {
         EXPECT_EQ(Describe(doc.Root()->LookUp("Pages")), "dict 3");
         EXPECT_EQ(Describe(doc.GetObject(5)), "stream");
         EXPECT_EQ(doc.XRef().IsReconstructed(), entryInsideItself);
+    }
+}
+
+// Object stream headers that bend the rules keep every object they do
+// list: a /N larger than the pairs, offsets out of order, a pair naming no
+// object of the stream, a cross-reference index that does not match.
+TEST(PDXRef, ObjectStreamHeadersThatBendTheRules) {
+    const std::string one = "<< /Type /Catalog /Pages 2 0 R >>";
+    const std::string two = "<< /Type /Pages /Kids [] /Count 0 >>";
+    const std::string body = one + " " + two + " (three)";
+    const std::string at2 = std::to_string(one.size() + 1);
+    const std::string at3 = std::to_string(one.size() + two.size() + 2);
+    struct Case {
+        const char* name;
+        std::string header;
+        int32_t count;
+        std::array<uint32_t, 3> indexes;  // of objects 1, 2, 3 in the cross-reference
+    };
+    const std::vector<Case> cases = {
+        {"/N larger than the pairs", "1 0 2 " + at2 + " 3 " + at3, 9, {0, 1, 2}},
+        {"offsets out of order", "2 " + at2 + " 1 0 3 " + at3, 3, {1, 0, 2}},
+        {"a pair naming no object", "1 0 99999999999 4 2 " + at2 + " 3 " + at3, 4, {0, 2, 3}},
+        {"a pair past the data", "1 0 7 99999 2 " + at2 + " 3 " + at3, 4, {0, 2, 3}},
+        {"indexes that do not match", "1 0 2 " + at2 + " 3 " + at3, 3, {0, 7, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string header = c.header + "\n";
+        RawPdf raw;
+        raw.Stream(5, "/Type /ObjStm /N " + std::to_string(c.count) + " /First " +
+                          std::to_string(header.size()),
+                   header + body);
+        using Row = RawPdf::Row;
+        const int64_t at = raw.Size();
+        raw.XRefStream(6,
+                       {{0, Row{0, 0, 65535}},
+                        {1, Row{2, 5, c.indexes[0]}},
+                        {2, Row{2, 5, c.indexes[1]}},
+                        {3, Row{2, 5, c.indexes[2]}},
+                        {5, Row{1, static_cast<uint32_t>(raw.Offset(5)), 0}},
+                        {6, Row{1, static_cast<uint32_t>(at), 0}}},
+                       "/Size 7 /Root 1 0 R /Index [0 4 5 2]");
+        ReaderDocument doc;
+        doc.Load(raw.Finish(at));
+        ASSERT_NE(doc.Root(), nullptr);
+        EXPECT_EQ(Describe(doc.Root()->LookUp("Pages")), "dict 3");
+        EXPECT_EQ(Describe(doc.GetObject(3)), "str three");
+        EXPECT_FALSE(doc.XRef().IsReconstructed());
     }
 }
 
