@@ -187,6 +187,7 @@ bool TqzPDXRef::GenerateTable() {
         FOk = false;
         FixPDF();
     }
+    FHighestListed = FLastObjectNumber;
     return FOk;
 }
 
@@ -579,8 +580,11 @@ std::unique_ptr<TqzPDBaseObject> TqzPDXRef::FetchEntry(uint32_t num, bool mayRep
                                                        uint32_t& generation) {
     if (num >= FSize) return nullptr;
     const TqzPDXRefEntry* found = FindEntry(num);
-    // An entry missing after a section failed may have been in it.
-    bool wrongEntry = !found && !FOk;
+    // An entry missing after a section failed may have been in it; one that
+    // no section lists, below the highest they list, was left out (object 0
+    // is never one).
+    const bool leftOut = num > 0 && num <= FHighestListed && !IsSlotSet(num);
+    bool wrongEntry = !found && (!FOk || leftOut);
     std::unique_ptr<TqzPDBaseObject> object;
     if (found) {
         const TqzPDXRefEntry entry = *found;

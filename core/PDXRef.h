@@ -225,6 +225,9 @@ class TqzPDXRef : public TqzObject {
     std::vector<bool> FFreeSlots;
     // Cross-reference stream rows read so far, bounded by the file's size.
     int64_t FStreamRows = 0;
+    // The highest number the sections list, kept apart from the last object
+    // number, which the document raises as it numbers new objects.
+    uint32_t FHighestListed = 0;
     // Offsets of sections read: a /Prev or /XRefStm chain that comes back to
     // one of them ends there.
     std::set<uint32_t> FSectionsRead;

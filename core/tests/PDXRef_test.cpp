@@ -141,7 +141,8 @@ TEST(PDXRef, TableNumberingFollowsTheHeaders) {
 
 // Table lines that lead to other objects than their numbers (swapped,
 // pointing at another object, an overlong offset that wraps to another
-// place) are caught by the header check and the table is rebuilt.
+// place) are caught by the header check, and objects that no line lists
+// are missed; either way the table is rebuilt.
 TEST(PDXRef, LinesLeadingToOtherObjectsAreRebuilt) {
     const PdfFile plain = MinimalDocument(3).Build();
     const size_t table = plain.bytes.find("xref\n");
@@ -160,11 +161,19 @@ TEST(PDXRef, LinesLeadingToOtherObjectsAreRebuilt) {
         }
         return bytes;
     };
+    // Objects 4 and 5 (the first page and its content) left out.
+    const size_t firstLine = plain.bytes.find("0 10\n", table);
+    const size_t line4 = plain.bytes.find(line(4), table);
+    const size_t line6 = plain.bytes.find(line(6), table);
+    std::string leftOut = plain.bytes;
+    leftOut.replace(line4, line6 - line4, "6 4\n");
+    leftOut.replace(firstLine, 5, "0 4\n");
     struct Case {
         const char* name;
         std::string bytes;
     };
     const std::vector<Case> cases = {
+        {"two objects left out", leftOut},
         {"two pages swapped", replaced({{line(4), "@"}, {line(6), line(4)}, {"@", line(6)}})},
         {"the catalog's line at the page tree", replaced({{line(1), line(2)}})},
         {"an overlong offset", replaced({{line(4), "00000004294967296 3 n"}})},
