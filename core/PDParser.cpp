@@ -214,39 +214,40 @@ std::unique_ptr<TqzPDBaseObject> TqzPDParser::DecryptString(uint32_t objNum, uin
     return result;
 }
 
-int64_t TqzPDParser::SkipStreamLine(int64_t& afterCR) {
-    afterCR = -1;
+int64_t TqzPDParser::SkipStreamLine(int64_t& alternative) {
+    alternative = -1;
     for (;;) {
         const int c = FLexer->GetChar();
         if (c < 0 || c == '\n') break;
-        // A lone CR ends the line too; the data begins right after it.
-        if (c == '\r') {
-            if (FLexer->LookChar() == '\n') {
-                afterCR = FLexer->GetPosition();
-                FLexer->SkipChar();
-            }
-            break;
+        if (c != '\r') continue;
+        // A lone CR ends the line too, and the data begins right after it.
+        // After CR LF, and after CR CR LF (a producer fault), the data may
+        // still begin right after the first CR.
+        const int64_t afterCR = FLexer->GetPosition();
+        const int next = FLexer->GetChar();
+        const bool crLF = next == '\n';
+        const bool crCRLF = next == '\r' && FLexer->GetChar() == '\n';
+        if (crLF || crCRLF) {
+            alternative = afterCR;
+        } else {
+            FLexer->SetPosition(afterCR);
         }
+        break;
     }
     return FLexer->GetPosition();
 }
 
-int TqzPDParser::EndstreamFit(int64_t position) {
+bool TqzPDParser::EndstreamAt(int64_t position) {
     FLexer->SetPosition(position);
-    if (!FLexer->NextIsKeyword("endstream")) return 0;
-    int c = FLexer->GetChar();
-    if (c == '\r' && FLexer->LookChar() == '\n') c = FLexer->GetChar();
-    // Writers end the data with a line end right before "endstream".
-    const bool lineEnd = (c == '\r' || c == '\n') && FLexer->LookChar() == 'e';
-    return lineEnd ? 2 : 1;
+    return FLexer->NextIsKeyword("endstream");
 }
 
 std::unique_ptr<TqzPDBaseObject> TqzPDParser::MakeSubStream(std::unique_ptr<TqzPDDictionary> dict,
                                                             uint32_t objNum, uint32_t genNum) {
     TqzStream* raw = FLexer->GetRawStream();
     if (!raw) return nullptr;
-    int64_t afterCR = -1;
-    int64_t start = SkipStreamLine(afterCR);
+    int64_t alternative = -1;
+    int64_t start = SkipStreamLine(alternative);
 
     int64_t length = -1;
     const TqzPDBaseObject* lengthObject =
@@ -258,10 +259,11 @@ std::unique_ptr<TqzPDBaseObject> TqzPDParser::MakeSubStream(std::unique_ptr<TqzP
         // No usable /Length: the data runs to the line end before "endstream".
         platform::Stream* platformStream = raw->GetTStream();
         length = platformStream ? FindInStream(*platformStream, "endstream", start) - 1 : -1;
-    } else if (afterCR >= 0 && EndstreamFit(afterCR + length) > EndstreamFit(start + length)) {
-        // "stream" CR LF is a line end, unless /Length says that the data
-        // begins with that LF.
-        start = afterCR;
+    } else if (alternative >= 0 && !EndstreamAt(start + length) &&
+               EndstreamAt(alternative + length)) {
+        // The usual reading of the line end holds unless only the other one
+        // makes the data end at "endstream".
+        start = alternative;
     }
     // Lengths are clamped to the stored bytes: a hostile /Length can neither
     // overflow the arithmetic nor reach past the end of the file.

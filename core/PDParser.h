@@ -93,14 +93,14 @@ class TqzPDParser : public TqzObject {
     // The container at the current token, nested too deep: passed over to
     // its matching close, it reads as null.
     std::unique_ptr<TqzPDBaseObject> SkipTooDeep();
-    // Consumes the rest of the line of the keyword "stream" and returns where
-    // the data begins. After a CR LF, `afterCR` is the position after the CR
-    // (the data may begin with the LF), else -1.
-    int64_t SkipStreamLine(int64_t& afterCR);
-    // How well data ending at `position` meets "endstream": 2 when a line
-    // end alone leads to it, 1 when other white space (or nothing) does, 0
-    // when it is not the next token. The lexer is left anywhere.
-    int EndstreamFit(int64_t position);
+    // Consumes the rest of the line of the keyword "stream" (LF, CR LF, a
+    // CR alone, CR CR LF) and returns where the data begins. `alternative`
+    // is right after the first CR when the line end can be read as that CR
+    // alone, else -1.
+    int64_t SkipStreamLine(int64_t& alternative);
+    // Whether "endstream" is the next token at `position`; the lexer is
+    // left anywhere.
+    bool EndstreamAt(int64_t position);
     // The stream object whose dictionary is `dict`, reached with ">>" current
     // and "stream" next; none when no stream object can be made.
     std::unique_ptr<TqzPDBaseObject> MakeSubStream(std::unique_ptr<TqzPDDictionary> dict,

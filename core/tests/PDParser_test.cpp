@@ -131,8 +131,9 @@ TEST(PDParser, StreamDataWindows) {
         EXPECT_EQ(StreamData(object.get()), c.decoded) << c.dict;
         EXPECT_EQ(Describe(parser->GetObject().get()), c.next) << c.dict;
     }
-    // The data begins after the line end of "stream": LF, CR LF, or a CR
-    // alone; after CR LF it begins with the LF only when /Length says so.
+    // The data begins after the line end of "stream": LF, CR LF, a CR
+    // alone, or CR CR LF as some producers write; right after the first CR
+    // of the last two only when /Length says so.
     struct LineCase {
         const char* name;
         std::string text;
@@ -144,8 +145,11 @@ TEST(PDParser, StreamDataWindows) {
         {"blanks, CR LF", "<< /Length 4 >> stream  \r\nabcd\r\nendstream", "abcd"},
         {"lone CR", "<< /Length 5 >> stream\rab\ncd\rendstream", "ab\ncd"},
         {"lone CR, no /Length", "<< >> stream\rab\ncd\nendstream", "ab\ncd"},
-        {"lone CR, data begins with LF", "<< /Length 4 >> stream\r\nabc\rendstream", "\nabc"},
-        {"CR LF, data ends with CR", "<< /Length 4 >> stream\r\nabc\r\nendstream", "abc\r"},
+        {"lone CR, data begins with LF", "<< /Length 4 >> stream\r\nabcendstream", "\nabc"},
+        {"CR LF, ambiguous", "<< /Length 4 >> stream\r\nabc\rendstream", "abc\r"},
+        {"CR CR LF", "<< /Length 4 >> stream\r\r\nabcd\r\nendstream", "abcd"},
+        {"CR CR LF, no /Length", "<< >> stream\r\r\nabcd\r\nendstream", "abcd"},
+        {"lone CR, data begins with CR LF", "<< /Length 4 >> stream\r\r\nabendstream", "\r\nab"},
     };
     for (const auto& c : lines) {
         auto object = ParserOver(c.text)->GetObject();
