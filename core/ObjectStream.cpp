@@ -39,6 +39,7 @@ TqzObjectStream::TqzObjectStream(TqzPDXRef& xref, uint32_t objStreamNum)
     } catch (const ExLimitExceeded&) {
         FObjNumbers.clear();
         FStarts.clear();
+        FEnds.clear();
         FData.reset();
     }
 }
@@ -55,8 +56,10 @@ void TqzObjectStream::Load() {
     if (!dict || !IntegerValue(dict->LookUp("N"), count) ||
         !IntegerValue(dict->LookUp("First"), first))
         return;
-    // /N is bounded by what the header before /First can hold.
-    if (count <= 0 || first < 0 || count > (first + 1) / kMinHeaderBytesPerObject + 1) return;
+    if (count <= 0 || first < 0) return;
+    // /N is bounded by what the header before /First can hold; a larger
+    // one reads the pairs there are.
+    count = std::min(count, (first + 1) / kMinHeaderBytesPerObject + 1);
 
     std::string data;
     std::string block(kReadBlock, '\0');
@@ -71,8 +74,6 @@ void TqzObjectStream::Load() {
     if (first > size) return;
     FData = std::make_shared<platform::MemoryStream>(std::move(data));
 
-    std::vector<uint32_t> numbers;
-    std::vector<int64_t> starts;
     TqzPDParser header(
         &FXRef,
         std::make_unique<TqzPDLexer>(std::make_shared<TqzMemoryStream>(FData, 0, first, true)),
@@ -80,30 +81,52 @@ void TqzObjectStream::Load() {
     for (int64_t j = 0; j < count; ++j) {
         int64_t number = 0;
         int64_t offset = 0;
+        // A header shorter than /N says keeps the objects it lists.
         if (!IntegerValue(header.GetObject().get(), number) ||
             !IntegerValue(header.GetObject().get(), offset))
-            return;
-        if (number < 0 || number > kMaxObjectNumber || offset < 0 || first + offset > size) return;
-        if (!starts.empty() && first + offset < starts.back()) return;
-        numbers.push_back(static_cast<uint32_t>(number));
-        starts.push_back(first + offset);
+            break;
+        // A pair that names no object of this stream (a number out of range,
+        // the stream itself, an offset outside the data) is passed over; the
+        // other objects keep their places.
+        const bool usable = number > 0 && number <= kMaxObjectNumber && number != FObjStrNum &&
+                            offset >= 0 && first + offset <= size;
+        FObjNumbers.push_back(usable ? static_cast<uint32_t>(number) : kNoObject);
+        FStarts.push_back(usable ? first + offset : size);
     }
-    starts.push_back(size);
-    FObjNumbers = std::move(numbers);
-    FStarts = std::move(starts);
+    // Each object's data runs to the next object's start above its own (the
+    // offsets need not rise in order), or to the end of the data.
+    std::vector<int64_t> sorted = FStarts;
+    std::sort(sorted.begin(), sorted.end());
+    FEnds.reserve(FStarts.size());
+    for (const int64_t start : FStarts) {
+        const auto next = std::upper_bound(sorted.begin(), sorted.end(), start);
+        FEnds.push_back(next == sorted.end() ? size : *next);
+    }
+}
+
+size_t TqzObjectStream::IndexOf(int64_t objectIndex, uint32_t objNumber) {
+    if (objNumber == kNoObject) return FObjNumbers.size();
+    if (objectIndex >= 0 && objectIndex < static_cast<int64_t>(FObjNumbers.size()) &&
+        FObjNumbers[static_cast<size_t>(objectIndex)] == objNumber)
+        return static_cast<size_t>(objectIndex);
+    // An index that does not match (wrapped in a narrow field, or off by
+    // one) is not trusted: the header says where the object is.
+    if (FIndexByNumber.empty()) {
+        for (size_t i = FObjNumbers.size(); i-- > 0;) FIndexByNumber[FObjNumbers[i]] = i;
+    }
+    const auto it = FIndexByNumber.find(objNumber);
+    return it == FIndexByNumber.end() ? FObjNumbers.size() : it->second;
 }
 
 std::unique_ptr<TqzPDBaseObject> TqzObjectStream::GetObject(int64_t objectIndex,
                                                             uint32_t objNumber) {
-    if (objectIndex < 0 || objectIndex >= static_cast<int64_t>(FObjNumbers.size()))
-        return std::make_unique<TqzPDError>();
-    const auto index = static_cast<size_t>(objectIndex);
-    if (FObjNumbers[index] != objNumber) return std::make_unique<TqzPDError>();
+    const size_t index = IndexOf(objectIndex, objNumber);
+    if (index >= FObjNumbers.size()) return std::make_unique<TqzPDError>();
     // One object is taken from the object's own view of the data; streams
     // cannot stand in an object stream, and its strings are not encrypted on
     // their own.
     auto view = std::make_shared<TqzMemoryStream>(FData, FStarts[index],
-                                                  FStarts[index + 1] - FStarts[index], true);
+                                                  FEnds[index] - FStarts[index], true);
     TqzPDParser parser(&FXRef, std::make_unique<TqzPDLexer>(std::move(view)), false);
     return parser.GetObject();
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "core/Object.h"
@@ -33,23 +34,34 @@ class TqzObjectStream : public TqzObject {
     TqzObjectStream(TqzPDXRef& xref, uint32_t objStreamNum);
     ~TqzObjectStream() override;
 
-    // The object at `objectIndex`, a new object the caller owns, when the
-    // stream holds object `objNumber` there; an error token otherwise.
+    // Object `objNumber`, a new object the caller owns: the one at
+    // `objectIndex` when the stream holds that number there, else the one
+    // its header lists under that number; an error token when it holds none.
     std::unique_ptr<TqzPDBaseObject> GetObject(int64_t objectIndex, uint32_t objNumber);
     uint32_t GetObjStrNum() const { return FObjStrNum; }
-    // /N as read, or 0 when the stream holds no objects.
+    // The objects the header lists (at most /N), or 0 when the stream holds
+    // no objects.
     int32_t GetNoObjects() const { return static_cast<int32_t>(FObjNumbers.size()); }
-    // The object numbers in stream order.
+    // The object numbers in stream order; kNoObject where the header's pair
+    // names no object of this stream.
     const std::vector<uint32_t>& GetObjNumbers() const { return FObjNumbers; }
+
+    static constexpr uint32_t kNoObject = 0;
 
   private:
     void Load();
+    // Where object `objNumber` stands (see GetObject); GetNoObjects() when
+    // it is not there.
+    size_t IndexOf(int64_t objectIndex, uint32_t objNumber);
 
     TqzPDXRef& FXRef;
     uint32_t FObjStrNum;
     std::vector<uint32_t> FObjNumbers;
-    // Where each object begins in the decoded data; one more entry marks the end.
+    // Where each object's data begins and ends in the decoded data.
     std::vector<int64_t> FStarts;
+    std::vector<int64_t> FEnds;
+    // Positions by object number, made when an index does not match.
+    std::unordered_map<uint32_t, size_t> FIndexByNumber;
     std::shared_ptr<platform::MemoryStream> FData;
 };
 

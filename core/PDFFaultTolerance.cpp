@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <string_view>
-#include <unordered_set>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -24,6 +24,9 @@ namespace {
 constexpr int64_t kXrefTail = 1024;
 // Generation numbers stop here; a larger one is no object header.
 constexpr int64_t kMaxGenerationNumber = 65535;
+// Trailers naming a catalog that the scan keeps to choose from, newest
+// last; an update chain longer than this keeps its newest ones.
+constexpr size_t kTrailerCandidates = 16;
 
 // A number the scan saw at the top level, with the offset of its first byte.
 struct ScannedNumber {
@@ -53,7 +56,6 @@ void TqzPDFFaultTolerance::ReConstructXRefTable(TqzStream& stream, TqzPDXRef& xr
     FIsXRefTableReConstructed = true;
     FTrailerDict.reset();
     xref.FXRefEntriesCount = 0;
-    const auto shift = static_cast<uint32_t>(xref.FStartObjectNumber);
 
     // Stream data is passed over by /Length when it is given directly, else
     // by searching "endstream": the offsets an indirect /Length would be
@@ -72,21 +74,24 @@ void TqzPDFFaultTolerance::ReConstructXRefTable(TqzStream& stream, TqzPDXRef& xr
     ScannedNumber newer;
     int64_t header = -1;  // number of the object whose header came last
     bool trailerNext = false;
-    bool trailerHasRoot = false;
-    std::unordered_set<uint32_t> headersFound;
-    std::vector<uint32_t> objectStreams;
+    // Where the newest header of each number stands, and each object stream.
+    std::unordered_map<uint32_t, int64_t> headersFound;
+    std::unordered_map<uint32_t, int64_t> objectStreams;
     uint32_t highest = 0;
     int32_t found = 0;
 
-    // The newest trailer wins (the last incremental update's), preferring
-    // one that names a catalog.
+    // Trailers are chosen once the objects are known: the newest (the last
+    // incremental update's) whose catalog is there.
+    std::vector<std::unique_ptr<TqzPDDictionary>> withRoot;
+    std::unique_ptr<TqzPDDictionary> lastWithoutRoot;
     auto consider = [&](std::unique_ptr<TqzPDDictionary> dict) {
         if (!dict) return;
-        const bool hasRoot = dict->LookupRefObj("Root") != nullptr;
-        if (hasRoot || !trailerHasRoot) {
-            FTrailerDict = std::move(dict);
-            trailerHasRoot = hasRoot;
+        if (dict->LookupRefObj("Root") == nullptr) {
+            lastWithoutRoot = std::move(dict);
+            return;
         }
+        if (withRoot.size() == kTrailerCandidates) withRoot.erase(withRoot.begin());
+        withRoot.push_back(std::move(dict));
     };
 
     for (;;) {
@@ -117,8 +122,8 @@ void TqzPDFFaultTolerance::ReConstructXRefTable(TqzStream& stream, TqzPDXRef& xr
                 const TqzPDXRefEntry entry(static_cast<uint32_t>(older.offset),
                                            static_cast<uint32_t>(newer.value),
                                            TqzPDXRefEntrytype::xeUnCompressed);
-                if (xref.SetEntry(number + shift, entry)) {
-                    headersFound.insert(number);
+                if (xref.SetEntry(number, entry)) {
+                    headersFound[number] = older.offset;
                     highest = std::max(highest, number);
                     ++found;
                     header = number;
@@ -143,28 +148,46 @@ void TqzPDFFaultTolerance::ReConstructXRefTable(TqzStream& stream, TqzPDXRef& xr
                 // Files whose cross-reference is in streams have no "trailer".
                 consider(streamObject.SetDict(nullptr));
             } else if (dict && dict->IsDict("ObjStm") && valueOf >= 0) {
-                objectStreams.push_back(static_cast<uint32_t>(valueOf));
+                const auto number = static_cast<uint32_t>(valueOf);
+                objectStreams[number] = headersFound.at(number);
             }
         }
         older = newer = ScannedNumber();
     }
 
     // Objects packed in object streams have no header of their own: the
-    // streams found say where they are, unless a header gave the number.
-    for (const uint32_t streamNumber : objectStreams) {
+    // streams found say where they are, in file order, so that a header or
+    // a stream of a later update wins over what came before it. Each
+    // stream is read through its newest header.
+    std::vector<std::pair<int64_t, uint32_t>> streamsInOrder;
+    for (const auto& [number, offset] : objectStreams) {
+        if (headersFound.at(number) == offset) streamsInOrder.emplace_back(offset, number);
+    }
+    std::sort(streamsInOrder.begin(), streamsInOrder.end());
+    for (const auto& [streamOffset, streamNumber] : streamsInOrder) {
         TqzObjectStream objectStream(xref, streamNumber);
         const auto& numbers = objectStream.GetObjNumbers();
         for (size_t index = 0; index < numbers.size(); ++index) {
             const uint32_t number = numbers[index];
-            if (number == 0 || headersFound.count(number) != 0) continue;
+            const auto newest = headersFound.find(number);
+            if (number == 0 || (newest != headersFound.end() && newest->second > streamOffset))
+                continue;
             const TqzPDXRefEntry entry(streamNumber, static_cast<uint32_t>(index),
                                        TqzPDXRefEntrytype::xeCompressed);
-            if (xref.SetEntry(number + shift, entry)) {
+            if (xref.SetEntry(number, entry)) {
                 highest = std::max(highest, number);
                 ++found;
             }
         }
     }
+
+    for (auto it = withRoot.rbegin(); it != withRoot.rend() && !FTrailerDict; ++it) {
+        const TqzPDBaseObject* root = (*it)->LookupRefObj("Root");
+        if (root->IsIndirectRef() && !xref.IsEntryFree(root->GetObjNumber()))
+            FTrailerDict = std::move(*it);
+    }
+    if (!FTrailerDict && !withRoot.empty()) FTrailerDict = std::move(withRoot.back());
+    if (!FTrailerDict) FTrailerDict = std::move(lastWithoutRoot);
     xref.FXRefEntriesCount = found;
     // New objects of the document must not take numbers the file uses.
     xref.FLastObjectNumber = std::max(xref.FLastObjectNumber, highest);

@@ -23,12 +23,12 @@ class TqzPDFFaultTolerance : public TqzObject {
     // 1-based position of the first "xref" in the last 1024 bytes of the
     // stream (in the whole stream when it is shorter), or 0.
     int64_t FindStartXRef(TqzStream& stream);
-    // Scans the whole file: every "N G obj" header becomes an entry (the last
-    // one of a number wins), the objects of the object streams found fill the
-    // numbers no header gave, and the newest trailer (a "trailer" dictionary
-    // or a cross-reference stream's dictionary, preferring one that names a
-    // catalog) is kept. Raises the table's last object number to the highest
-    // number found.
+    // Scans the whole file: every "N G obj" header and every object of the
+    // object streams found becomes an entry, the one latest in the file
+    // winning for each number; of the trailers ("trailer" dictionaries and
+    // cross-reference streams' dictionaries) the newest whose catalog was
+    // found is kept, else the newest that names one, else the newest.
+    // Raises the table's last object number to the highest number found.
     void ReConstructXRefTable(TqzStream& stream, TqzPDXRef& xref);
 
     bool GetIsXRefTableReConstructed() const { return FIsXRefTableReConstructed; }

@@ -247,6 +247,24 @@ void TqzPDLexer::SkiptoNextLine() {
     }
 }
 
+bool TqzPDLexer::NextIsKeyword(std::string_view word) {
+    const int64_t position = GetPosition();
+    int c = GetChar();
+    while (c >= 0 && kPDFCharClass[static_cast<uint8_t>(c)] == 1) c = GetChar();
+    bool match = true;
+    for (const char expected : word) {
+        if (c != static_cast<uint8_t>(expected)) {
+            match = false;
+            break;
+        }
+        c = GetChar();
+    }
+    // The keyword must end there, not run on into a longer one.
+    match = match && (c < 0 || kPDFCharClass[static_cast<uint8_t>(c)] != 0);
+    SetPosition(position);
+    return match;
+}
+
 uint32_t TqzPDLexer::ReadRegular(char* text, uint32_t length) {
     for (;;) {
         const int c = LookChar();

@@ -20,6 +20,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "core/Object.h"
@@ -99,6 +100,9 @@ class TqzPDLexer : public TqzObject {
     // Consumes bytes up to and including the next LF, or the next CR with an
     // LF right after it, or to the end of the data.
     void SkiptoNextLine();
+    // Whether the next token, after white space, is the keyword `word`;
+    // nothing is consumed.
+    bool NextIsKeyword(std::string_view word);
 
     int64_t GetPosition() const { return FBlockStart + static_cast<int64_t>(FPos); }
     // Moves to `position` (see the header for what positions mean).

@@ -30,23 +30,19 @@ std::string DecodeName(std::string_view text) {
     if (text.find('#') == std::string_view::npos) return std::string(text);
     std::string out;
     out.reserve(text.size());
-    size_t i = 0;
-    while (i < text.size()) {
-        const char c = text[i];
-        if (c != '#') {
-            out.push_back(c);
-            ++i;
-            continue;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '#' && i + 2 < text.size()) {
+            const int high = HexDigit(text[i + 1]);
+            const int low = HexDigit(text[i + 2]);
+            if (high >= 0 && low >= 0) {
+                out.push_back(static_cast<char>((high << 4) | low));
+                i += 2;
+                continue;
+            }
         }
-        if (i + 2 >= text.size()) {
-            // Fewer than two characters follow: the "#" alone is dropped.
-            ++i;
-            continue;
-        }
-        const int high = HexDigit(text[i + 1]);
-        const int low = HexDigit(text[i + 2]);
-        if (high >= 0 && low >= 0) out.push_back(static_cast<char>((high << 4) | low));
-        i += 3;
+        // A "#" that starts no escape is a character of the name, as other
+        // readers take it, so content that names it still finds it.
+        out.push_back(text[i]);
     }
     return out;
 }

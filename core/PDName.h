@@ -6,9 +6,8 @@
 namespace qz::core {
 
 // The decoded form of a name as it stands in a file after "/": "#" and two
-// hexadecimal digits give that byte; a "#" with fewer than two characters
-// after it is dropped; a "#" with two non-hexadecimal characters is dropped
-// with them. Decoded bytes are never read again as an escape.
+// hexadecimal digits give that byte; a "#" not followed by two hexadecimal
+// digits stays a "#". Decoded bytes are never read again as an escape.
 std::string DecodeName(std::string_view text);
 // The text written after "/": every byte below 0x21, 0x7F, "#" and the
 // delimiters ( ) < > [ ] { } / % as "#" and two upper-case digits, so that

@@ -88,12 +88,7 @@ std::unique_ptr<TqzPDBaseObject> TqzPDParser::GetObject(std::string_view fileKey
         FOffset3 = FLexer->GetCurrentObjOffset();
         FInlineImage = 0;
     }
-    auto result = ParseObject(fileKey, objNum, genNum, 0);
-    if (FTooDeep) {
-        FTooDeep = false;
-        return std::make_unique<TqzPDError>();
-    }
-    return result;
+    return ParseObject(fileKey, objNum, genNum, 0);
 }
 
 std::unique_ptr<TqzPDBaseObject> TqzPDParser::ParseObject(std::string_view fileKey, uint32_t objNum,
@@ -128,17 +123,12 @@ std::unique_ptr<TqzPDBaseObject> TqzPDParser::ParseObject(std::string_view fileK
 
 std::unique_ptr<TqzPDBaseObject> TqzPDParser::ParseArray(std::string_view fileKey, uint32_t objNum,
                                                          uint32_t genNum, int32_t depth) {
+    if (depth >= kMaxNestingDepth) return SkipTooDeep();
     Shift();
-    if (depth >= kMaxNestingDepth) {
-        FTooDeep = true;
-        return nullptr;
-    }
     auto array = std::make_unique<TqzPDArray>(FParentDoc);
     while (!FBufObject1->IsCommand("]") && !IsEnd(*FBufObject1)) {
         if (AtObjectBoundary()) return array;
-        auto element = ParseObject(fileKey, objNum, genNum, depth + 1);
-        if (FTooDeep) return nullptr;
-        array->Add(std::move(element));
+        array->Add(ParseObject(fileKey, objNum, genNum, depth + 1));
     }
     Shift();
     return array;
@@ -147,11 +137,8 @@ std::unique_ptr<TqzPDBaseObject> TqzPDParser::ParseArray(std::string_view fileKe
 std::unique_ptr<TqzPDBaseObject> TqzPDParser::ParseDictionary(std::string_view fileKey,
                                                               uint32_t objNum, uint32_t genNum,
                                                               int32_t depth) {
+    if (depth >= kMaxNestingDepth) return SkipTooDeep();
     Shift();
-    if (depth >= kMaxNestingDepth) {
-        FTooDeep = true;
-        return nullptr;
-    }
     auto dict = std::make_unique<TqzPDDictionary>(FParentDoc);
     // A string /Contents is kept as stored until the whole dictionary shows
     // whether it is a signature's, which is never encrypted.
@@ -176,11 +163,15 @@ std::unique_ptr<TqzPDBaseObject> TqzPDParser::ParseDictionary(std::string_view f
             settleContents();
             return dict;
         }
+        // A last key without a value holds null: the ">>" ends the
+        // dictionary, or it would read on into whatever follows.
+        if (FBufObject1->IsCommand(">>")) {
+            dict->Add(key, std::make_unique<TqzPDNull>());
+            break;
+        }
         const bool hold = !fileKey.empty() && key == "Contents" && FBufObject1->IsString();
         heldContents = heldContents || hold;
-        auto value = ParseObject(hold ? std::string_view() : fileKey, objNum, genNum, depth + 1);
-        if (FTooDeep) return nullptr;
-        dict->Add(key, std::move(value));
+        dict->Add(key, ParseObject(hold ? std::string_view() : fileKey, objNum, genNum, depth + 1));
     }
     settleContents();
     if (FAllowStreams && FBufObject2->IsCommand("stream")) {
@@ -190,6 +181,22 @@ std::unique_ptr<TqzPDBaseObject> TqzPDParser::ParseDictionary(std::string_view f
     }
     Shift();
     return dict;
+}
+
+std::unique_ptr<TqzPDBaseObject> TqzPDParser::SkipTooDeep() {
+    // Counted, not recursed into: the value is passed over to its matching
+    // close, so the rest of the object around it still reads.
+    int64_t open = 0;
+    do {
+        if (IsEnd(*FBufObject1) || AtObjectBoundary()) break;
+        if (FBufObject1->IsCommand("[") || FBufObject1->IsCommand("<<")) {
+            ++open;
+        } else if (FBufObject1->IsCommand("]") || FBufObject1->IsCommand(">>")) {
+            --open;
+        }
+        Shift();
+    } while (open > 0);
+    return std::make_unique<TqzPDNull>();
 }
 
 bool TqzPDParser::AtObjectBoundary() {
@@ -202,12 +209,8 @@ bool TqzPDParser::AtObjectBoundary() {
         return false;
     }
     if (!token.IsInteger() || !FBufObject2->IsInteger() || FInlineImage > 0) return false;
-    // Two integers: a header when "obj" follows; the lexer looks one token
-    // further and comes back.
-    const int64_t position = FLexer->GetPosition();
-    const bool header = FLexer->GetObject()->IsCommand("obj");
-    FLexer->SetPosition(position);
-    return header;
+    // Two integers: a header when "obj" follows.
+    return FLexer->NextIsKeyword("obj");
 }
 
 std::unique_ptr<TqzPDBaseObject> TqzPDParser::DecryptString(uint32_t objNum, uint32_t genNum) {
@@ -238,15 +241,40 @@ void TqzPDParser::DecryptHeldContents(TqzPDDictionary& dict, uint32_t objNum, ui
     }
 }
 
+int64_t TqzPDParser::SkipStreamLine(int64_t& alternative) {
+    alternative = -1;
+    for (;;) {
+        const int c = FLexer->GetChar();
+        if (c < 0 || c == '\n') break;
+        if (c != '\r') continue;
+        // A lone CR ends the line too, and the data begins right after it.
+        // After CR LF, and after CR CR LF (a producer fault), the data may
+        // still begin right after the first CR.
+        const int64_t afterCR = FLexer->GetPosition();
+        const int next = FLexer->GetChar();
+        const bool crLF = next == '\n';
+        const bool crCRLF = next == '\r' && FLexer->GetChar() == '\n';
+        if (crLF || crCRLF) {
+            alternative = afterCR;
+        } else {
+            FLexer->SetPosition(afterCR);
+        }
+        break;
+    }
+    return FLexer->GetPosition();
+}
+
+bool TqzPDParser::EndstreamAt(int64_t position) {
+    FLexer->SetPosition(position);
+    return FLexer->NextIsKeyword("endstream");
+}
+
 std::unique_ptr<TqzPDBaseObject> TqzPDParser::MakeSubStream(std::unique_ptr<TqzPDDictionary> dict,
                                                             uint32_t objNum, uint32_t genNum) {
     TqzStream* raw = FLexer->GetRawStream();
     if (!raw) return nullptr;
-    FLexer->SkiptoNextLine();
-    const int64_t start = FLexer->GetPosition();
-    // Lengths are clamped to the stored bytes: a hostile /Length can neither
-    // overflow the arithmetic nor reach past the end of the file.
-    const int64_t room = std::max<int64_t>(0, raw->GetBaseStream()->GetSize() - start);
+    int64_t alternative = -1;
+    int64_t start = SkipStreamLine(alternative);
 
     int64_t length = -1;
     const TqzPDBaseObject* lengthObject =
@@ -258,7 +286,15 @@ std::unique_ptr<TqzPDBaseObject> TqzPDParser::MakeSubStream(std::unique_ptr<TqzP
         // No usable /Length: the data runs to the line end before "endstream".
         platform::Stream* platformStream = raw->GetTStream();
         length = platformStream ? FindInStream(*platformStream, "endstream", start) - 1 : -1;
+    } else if (alternative >= 0 && !EndstreamAt(start + length) &&
+               EndstreamAt(alternative + length)) {
+        // The usual reading of the line end holds unless only the other one
+        // makes the data end at "endstream".
+        start = alternative;
     }
+    // Lengths are clamped to the stored bytes: a hostile /Length can neither
+    // overflow the arithmetic nor reach past the end of the file.
+    const int64_t room = std::max<int64_t>(0, raw->GetBaseStream()->GetSize() - start);
     length = std::clamp<int64_t>(length, 0, room);
 
     FLexer->SetPosition(start + length);

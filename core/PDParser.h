@@ -4,8 +4,8 @@
 // decrypted for their object) from the tokens of a lexer, with two tokens of
 // look-ahead. Malformed input comes back as token objects where a value was
 // expected; nothing here raises on bad bytes, except what the filter chain or
-// decryption raise. Arrays and dictionaries nested deeper than
-// kMaxNestingDepth make the whole object an error token.
+// decryption raise. A value nested deeper than kMaxNestingDepth reads as
+// null; the rest of the object around it reads as usual.
 //
 // A parser owns its lexer and the two buffered tokens. It borrows the
 // cross-reference it reads for (and through it the document that new
@@ -76,9 +76,9 @@ class TqzPDParser : public TqzObject {
     // searches for "endstream" instead.
     void SetResolveLength(bool value) { FResolveLength = value; }
     // Arrays and dictionaries end where the next object's header ("N G
-    // obj"), "endobj", "trailer" or a cross-reference section begins. The
-    // repair scan turns it on, so an object cut short in a damaged file does
-    // not swallow the objects after it.
+    // obj"), "endobj", "trailer" or a cross-reference section begins. Object
+    // fetches and the repair scan turn it on, so an object cut short in a
+    // damaged file does not swallow the objects after it.
     void SetStopAtObjects(bool value) { FStopAtObjects = value; }
 
   private:
@@ -97,6 +97,17 @@ class TqzPDParser : public TqzObject {
     // Decrypts the string /Contents entries of `dict`, held as stored while
     // it was read.
     void DecryptHeldContents(TqzPDDictionary& dict, uint32_t objNum, uint32_t genNum);
+    // The container at the current token, nested too deep: passed over to
+    // its matching close, it reads as null.
+    std::unique_ptr<TqzPDBaseObject> SkipTooDeep();
+    // Consumes the rest of the line of the keyword "stream" (LF, CR LF, a
+    // CR alone, CR CR LF) and returns where the data begins. `alternative`
+    // is right after the first CR when the line end can be read as that CR
+    // alone, else -1.
+    int64_t SkipStreamLine(int64_t& alternative);
+    // Whether "endstream" is the next token at `position`; the lexer is
+    // left anywhere.
+    bool EndstreamAt(int64_t position);
     // The stream object whose dictionary is `dict`, reached with ">>" current
     // and "stream" next; none when no stream object can be made.
     std::unique_ptr<TqzPDBaseObject> MakeSubStream(std::unique_ptr<TqzPDDictionary> dict,
@@ -116,9 +127,6 @@ class TqzPDParser : public TqzObject {
     bool FDecryptStreams = true;
     bool FResolveLength = true;
     bool FStopAtObjects = false;
-    // Set when nesting passed the limit: every container returns at once and
-    // the outermost GetObject gives an error token.
-    bool FTooDeep = false;
     int64_t FOffset1 = 0;
     int64_t FOffset2 = 0;
     int64_t FOffset3 = 0;

@@ -32,11 +32,15 @@ constexpr int64_t kStartXrefWindows = 1024;
 constexpr int64_t kXrefTail = 1024;
 // Bytes after "startxref" that can hold its number.
 constexpr int64_t kStartXrefValueBytes = 64;
-// Entries held per byte of the file, at most, plus a few: even a free entry
-// is paid for by stored bytes, so a decompression bomb in a cross-reference
+// Entries in use held per byte of the file, at most, plus a few: each is
+// paid for by stored bytes, so a decompression bomb in a cross-reference
 // stream cannot fill memory with entries.
 constexpr int64_t kEntriesPerFileByte = 1;
 constexpr int64_t kEntrySlack = 4096;
+// Cross-reference stream rows read per byte of the file, at most, plus the
+// same few: free rows compress to almost nothing and cost no memory, but
+// each costs time; a sparse numbering needs far fewer.
+constexpr int64_t kRowsPerFileByte = 16;
 // Decoded cross-reference stream data is read in blocks of this size.
 constexpr uint32_t kRowBlock = 16 * 1024;
 // Strings of an encrypted document are decrypted when the parser is given a
@@ -113,6 +117,7 @@ bool TqzPDXRef::SetEntry(uint32_t index, const TqzPDXRefEntry& entry) {
     if (index >= FSize)
         FSize = static_cast<uint32_t>(
             std::min<uint64_t>(uint64_t{index} + kGrowth, kMaxObjectNumber + uint64_t{1}));
+    if (index < FFreeSlots.size()) FFreeSlots[index] = false;
     FEntries[index] = entry;
     FChanged = true;
     return true;
@@ -132,6 +137,21 @@ bool TqzPDXRef::AddEntry(const TqzPDXRefEntry& entry) {
 bool TqzPDXRef::IsEntryFree(uint32_t index) const {
     const TqzPDXRefEntry* entry = FindEntry(index);
     return !entry || entry->GetEntryType() == TqzPDXRefEntrytype::xeFree;
+}
+
+bool TqzPDXRef::IsSlotSet(uint32_t slot) const {
+    return FEntries.count(slot) != 0 || (slot < FFreeSlots.size() && FFreeSlots[slot]);
+}
+
+bool TqzPDXRef::StoreEntry(uint32_t slot, const TqzPDXRefEntry& entry) {
+    if (IsSlotSet(slot)) return false;
+    if (entry.GetEntryType() == TqzPDXRefEntrytype::xeFree) {
+        if (slot >= FFreeSlots.size()) FFreeSlots.resize(size_t{slot} + 1);
+        FFreeSlots[slot] = true;
+    } else {
+        FEntries[slot] = entry;
+    }
+    return true;
 }
 
 // ---- reading ----
@@ -163,7 +183,21 @@ bool TqzPDXRef::GenerateTable() {
     uint32_t pos = GetStartXref();
     while (Read(pos)) {
     }
+    // A table that does not lead to the catalog is not this file's table.
+    if (FTrailerDict && !IsReconstructed() && !RootListed()) {
+        FOk = false;
+        FixPDF();
+    }
+    FHighestListed = FLastObjectNumber;
     return FOk;
+}
+
+bool TqzPDXRef::RootListed() const {
+    const TqzPDBaseObject* root = FTrailerDict ? FTrailerDict->LookupRefObj("Root") : nullptr;
+    if (root && root->IsDict()) return true;
+    if (!root || !root->IsIndirectRef()) return false;
+    const TqzPDXRefEntry* entry = FindEntry(root->GetObjNumber());
+    return entry && entry->GetEntryType() != TqzPDXRefEntrytype::xeFree;
 }
 
 uint32_t TqzPDXRef::GetStartXref() {
@@ -262,6 +296,10 @@ bool TqzPDXRef::Read(uint32_t& pos) {
                 FixPDF();
                 result = false;
             }
+        } else {
+            // Neither a table nor a stream (a name, a string, the end of the
+            // file): the sections from here on are lost.
+            FOk = false;
         }
     }
     if (FTrailerDict) {
@@ -277,6 +315,11 @@ bool TqzPDXRef::ReadXRefTable(TqzPDParser& parser, uint32_t& pos) {
         FOk = false;
         FHybridFree.clear();
         return false;
+    };
+    struct Line {
+        uint32_t offset;
+        uint32_t generation;
+        bool inUse;
     };
     FHybridFree.clear();
     for (;;) {
@@ -294,13 +337,20 @@ bool TqzPDXRef::ReadXRefTable(TqzPDParser& parser, uint32_t& pos) {
         const int64_t remaining = FileSize() - parser.GetPosition();
         if (count > remaining / kMinXRefLineBytes + 2) return fail();
         GrowTo(first + count);
-        if (!FTableSubsectionRead && first == 1) FStartObjectNumber = 1;
-        FTableSubsectionRead = true;
-        if (first < FStartObjectNumber) FStartObjectNumber = static_cast<int32_t>(first);
         ++FXRefEntriesCount;
-        if (count > 0)
-            FLastObjectNumber =
-                std::max(FLastObjectNumber, static_cast<uint32_t>(first + count - 1));
+
+        // Line k is object first + k, or first + k - 1 when the lines begin
+        // with object 0's under a label above 0; lines wait here until the
+        // header of the first object listed tells which.
+        std::vector<Line> waiting;
+        int64_t shift = -1;
+        auto store = [this](int64_t slot, const Line& line) {
+            const TqzPDXRefEntry entry(
+                line.offset, line.generation,
+                line.inUse ? TqzPDXRefEntrytype::xeUnCompressed : TqzPDXRefEntrytype::xeFree);
+            const auto at = static_cast<uint32_t>(slot);
+            if (StoreEntry(at, entry) && !line.inUse) FHybridFree.insert(at);
+        };
         for (int64_t k = 0; k < count; ++k) {
             int64_t offset = 0;
             int64_t generation = 0;
@@ -311,24 +361,40 @@ bool TqzPDXRef::ReadXRefTable(TqzPDParser& parser, uint32_t& pos) {
             token = parser.GetObject();
             const bool inUse = token->IsCommand("n");
             if (!inUse && !token->IsCommand("f")) return fail();
-            const auto slot = static_cast<uint32_t>(first + k);
-            const TqzPDXRefEntry entry(
-                static_cast<uint32_t>(offset), static_cast<uint32_t>(generation),
-                inUse ? TqzPDXRefEntrytype::xeUnCompressed : TqzPDXRefEntrytype::xeFree);
-            if (FEntries.try_emplace(slot, entry).second && !inUse) FHybridFree.insert(slot);
+            const Line line{static_cast<uint32_t>(offset), static_cast<uint32_t>(generation), inUse};
+            if (shift >= 0) {
+                store(first + k - shift, line);
+                continue;
+            }
+            waiting.push_back(line);
+            const bool objectZeroFirst = first > 0 && !waiting.front().inUse &&
+                                         waiting.front().generation == TqzPDXRefEntry::kMaxGeneration;
+            if (!objectZeroFirst) {
+                shift = 0;
+            } else if (inUse) {
+                shift = LinesBeginBelowLabel(first, k, line.offset) ? 1 : 0;
+            } else {
+                continue;
+            }
+            for (size_t j = 0; j < waiting.size(); ++j)
+                store(first + static_cast<int64_t>(j) - shift, waiting[j]);
+            waiting.clear();
         }
+        if (!waiting.empty()) {
+            // Free lines only: numbered as labelled.
+            shift = 0;
+            for (size_t j = 0; j < waiting.size(); ++j) store(first + static_cast<int64_t>(j), waiting[j]);
+        }
+        if (count > shift)
+            FLastObjectNumber =
+                std::max(FLastObjectNumber, static_cast<uint32_t>(first + count - 1 - shift));
     }
     auto trailer = parser.GetObject();
     if (!trailer->IsDict()) return fail();
     auto* dict = static_cast<TqzPDDictionary*>(trailer.get());
-    bool result = false;
-    int64_t value = 0;
-    if (IntegerValue(dict->LookUp("Prev"), value)) {
-        pos = static_cast<uint32_t>(value);
-        result = true;
-    }
-    int64_t xrefStm = 0;
-    const bool hybrid = IntegerValue(dict->LookUp("XRefStm"), xrefStm);
+    const bool result = SectionOffset(*dict, "Prev", pos);
+    uint32_t xrefStm = 0;
+    const bool hybrid = SectionOffset(*dict, "XRefStm", xrefStm);
     if (!FTrailerDict) {
         trailer.release();
         SetTrailer(std::unique_ptr<TqzPDDictionary>(dict));
@@ -336,12 +402,41 @@ bool TqzPDXRef::ReadXRefTable(TqzPDParser& parser, uint32_t& pos) {
     if (hybrid) {
         // Read now, so this table's own entries win over the stream's and
         // both over older sections; the stream's /Prev is not followed.
-        auto streamPos = static_cast<uint32_t>(xrefStm);
-        Read(streamPos);
-        if (!FOk) result = false;
+        Read(xrefStm);
+        if (!FOk) {
+            FHybridFree.clear();
+            return false;
+        }
     }
     FHybridFree.clear();
     return result;
+}
+
+bool TqzPDXRef::SectionOffset(const TqzPDDictionary& dict, const char* key, uint32_t& offset) {
+    const TqzPDBaseObject* value = dict.LookUp(key);
+    if (!value || value->IsNull()) return false;
+    int64_t number = 0;
+    if (!IntegerValue(value, number) || number < 0) {
+        FOk = false;
+        return false;
+    }
+    offset = static_cast<uint32_t>(number);
+    return true;
+}
+
+bool TqzPDXRef::LinesBeginBelowLabel(int64_t first, int64_t k, uint32_t offset) {
+    uint32_t number = 0;
+    uint32_t generation = 0;
+    if (offset < FileSize()) {
+        TqzPDParser parser(this, FileLexer(), false, offset);
+        parser.SetStopAtObjects(true);
+        if (ReadHeader(parser, number, generation)) {
+            if (number == first + k - 1) return true;
+            if (number == first + k) return false;
+        }
+    }
+    // No header tells: a label of 1 over object 0's line is the known fault.
+    return first == 1;
 }
 
 bool TqzPDXRef::ReadXRefStream(TqzPDStream& stream, uint32_t& pos) {
@@ -388,12 +483,7 @@ bool TqzPDXRef::ReadXRefStream(TqzPDStream& stream, uint32_t& pos) {
         return fail();
     }
 
-    bool result = false;
-    int64_t value = 0;
-    if (IntegerValue(dict->LookUp("Prev"), value)) {
-        pos = static_cast<uint32_t>(value);
-        result = true;
-    }
+    const bool result = SectionOffset(*dict, "Prev", pos);
     if (!FTrailerDict) SetTrailer(stream.SetDict(nullptr));
     return result;
 }
@@ -401,8 +491,9 @@ bool TqzPDXRef::ReadXRefStream(TqzPDStream& stream, uint32_t& pos) {
 bool TqzPDXRef::ReadXRefStreamSection(TqzStream& data, const int64_t (&widths)[3], int64_t count,
                                       int64_t first) {
     if (first < 0 || count < 0 || first + count > int64_t{kMaxObjectNumber} + 1) return false;
+    FStreamRows += count;
+    if (FStreamRows > FileSize() * kRowsPerFileByte + kEntrySlack) return false;
     GrowTo(first + count);
-    if (first < FStartObjectNumber) FStartObjectNumber = static_cast<int32_t>(first);
     const int64_t maxEntries = FileSize() * kEntriesPerFileByte + kEntrySlack;
     const auto rowBytes = static_cast<uint32_t>(widths[0] + widths[1] + widths[2]);
     auto row = std::make_unique<RowReader>(data, count, rowBytes);
@@ -417,9 +508,8 @@ bool TqzPDXRef::ReadXRefStreamSection(TqzStream& data, const int64_t (&widths)[3
         }
         const auto slot = static_cast<uint32_t>(first + k);
         FLastObjectNumber = std::max(FLastObjectNumber, slot);
-        const auto it = FEntries.find(slot);
-        const bool hybridFree = FHybridFree.count(slot) != 0;
-        if (it != FEntries.end() && !hybridFree) continue;
+        const bool hybridFree = !FHybridFree.empty() && FHybridFree.count(slot) != 0;
+        if (IsSlotSet(slot) && !hybridFree) continue;
         TqzPDXRefEntrytype type;
         switch (fields[0]) {
             case 0:
@@ -434,12 +524,18 @@ bool TqzPDXRef::ReadXRefStreamSection(TqzStream& data, const int64_t (&widths)[3
             default:
                 return false;
         }
-        // A free entry of the stream does not hide what the table said.
-        if (hybridFree && type == TqzPDXRefEntrytype::xeFree) continue;
-        if (it == FEntries.end() && static_cast<int64_t>(FEntries.size()) >= maxEntries)
-            return false;
-        FEntries[slot] = TqzPDXRefEntry(fields[1], fields[2], type);
-        FHybridFree.erase(slot);
+        const TqzPDXRefEntry entry(fields[1], fields[2], type);
+        if (type == TqzPDXRefEntrytype::xeFree) {
+            // A free entry of the stream does not hide what the table said.
+            if (!hybridFree) StoreEntry(slot, entry);
+            continue;
+        }
+        if (static_cast<int64_t>(FEntries.size()) >= maxEntries) return false;
+        if (hybridFree) {
+            FFreeSlots[slot] = false;
+            FHybridFree.erase(slot);
+        }
+        StoreEntry(slot, entry);
     }
     return true;
 }
@@ -483,44 +579,30 @@ std::unique_ptr<TqzPDBaseObject> TqzPDXRef::Fetch(uint32_t num) {
 
 std::unique_ptr<TqzPDBaseObject> TqzPDXRef::FetchEntry(uint32_t num, bool mayRepair,
                                                        uint32_t& generation) {
-    const uint64_t slot = uint64_t{num} + static_cast<uint32_t>(FStartObjectNumber);
-    // The slot read is the one checked.
-    if (slot >= FSize) return nullptr;
-    auto through = [&](uint32_t index) -> std::unique_ptr<TqzPDBaseObject> {
-        const TqzPDXRefEntry* found = FindEntry(index);
-        if (!found) return nullptr;
+    if (num >= FSize) return nullptr;
+    const TqzPDXRefEntry* found = FindEntry(num);
+    // An entry missing after a section failed may have been in it; one that
+    // no section lists, below the highest they list, was left out (object 0
+    // is never one).
+    const bool leftOut = num > 0 && num <= FHighestListed && !IsSlotSet(num);
+    bool wrongEntry = !found && (!FOk || leftOut);
+    std::unique_ptr<TqzPDBaseObject> object;
+    if (found) {
         const TqzPDXRefEntry entry = *found;
-        switch (entry.GetEntryType()) {
-            case TqzPDXRefEntrytype::xeUnCompressed:
-                generation = entry.GetGenNum();
-                return FetchAt(entry.GetOffset(), num, generation);
-            case TqzPDXRefEntrytype::xeCompressed: {
-                // Objects of object streams have generation 0 whatever their index.
-                generation = 0;
-                TqzObjectStream* objectStream = GetObjectStream(entry.GetOffset());
-                auto object = objectStream->GetObject(entry.GetStreamIndex(), num);
-                return object->IsError() ? nullptr : std::move(object);
-            }
-            case TqzPDXRefEntrytype::xeFree:
-                break;
-        }
-        return nullptr;
-    };
-    const TqzPDXRefEntry* primary = FindEntry(static_cast<uint32_t>(slot));
-    const bool headerExpected =
-        primary && primary->GetEntryType() == TqzPDXRefEntrytype::xeUnCompressed;
-    if (auto object = through(static_cast<uint32_t>(slot))) return object;
-    // A table whose first subsection starts at 1 may list its objects
-    // under their own numbers after all; the header decides.
-    if (slot != num) {
-        const TqzPDXRefEntry* own = FindEntry(num);
-        if (own && own->GetEntryType() == TqzPDXRefEntrytype::xeUnCompressed) {
-            if (auto object = through(num)) return object;
+        if (entry.GetEntryType() == TqzPDXRefEntrytype::xeUnCompressed) {
+            generation = entry.GetGenNum();
+            object = FetchAt(entry.GetOffset(), num, generation);
+            wrongEntry = !object;
+        } else if (entry.GetEntryType() == TqzPDXRefEntrytype::xeCompressed) {
+            // Objects of object streams have generation 0 whatever their index.
+            generation = 0;
+            object = FetchPacked(num, entry, wrongEntry);
         }
     }
-    // A header that does not match, or an entry missing after a section
-    // failed (it may have held it), calls for the scan, once per table.
-    if (!mayRepair || IsReconstructed() || !(headerExpected || (!primary && !FOk))) return nullptr;
+    if (object) return object;
+    // An entry that leads to another object calls for the scan, once per
+    // table.
+    if (!mayRepair || IsReconstructed() || !wrongEntry) return nullptr;
     FixPDF();
     return FetchEntry(num, false, generation);
 }
@@ -534,20 +616,45 @@ std::unique_ptr<TqzPDLexer> TqzPDXRef::FileLexer() {
 std::unique_ptr<TqzPDBaseObject> TqzPDXRef::FetchAt(uint32_t offset, uint32_t num, uint32_t gen) {
     if (offset >= FileSize()) return nullptr;
     TqzPDParser parser(this, FileLexer(), true, offset);
+    parser.SetStopAtObjects(true);
+    uint32_t number = 0;
+    uint32_t generation = 0;
+    if (!ReadHeader(parser, number, generation) || number != num || generation != gen)
+        return nullptr;
+    return parser.GetObject(FEncrypted ? kEncryptedMarker : std::string_view(), num, gen);
+}
+
+bool TqzPDXRef::ReadHeader(TqzPDParser& parser, uint32_t& number, uint32_t& generation) {
     // Tolerates an offset a little short of the header: one keyword before
     // it (the end of the previous "endobj") is passed over.
     if (parser.GetCurrentToken().IsCommand()) parser.GetObject();
     int64_t value = 0;
-    auto token = parser.GetObject();
-    if (!IntegerValue(token.get(), value) || static_cast<uint32_t>(value) != num) return nullptr;
-    token = parser.GetObject();
-    if (!IntegerValue(token.get(), value) || static_cast<uint32_t>(value) != gen) return nullptr;
-    token = parser.GetObject();
-    if (!token->IsCommand("obj")) return nullptr;
-    return parser.GetObject(FEncrypted ? kEncryptedMarker : std::string_view(), num, gen);
+    if (!IntegerValue(parser.GetObject().get(), value)) return false;
+    number = static_cast<uint32_t>(value);
+    if (!IntegerValue(parser.GetObject().get(), value)) return false;
+    generation = static_cast<uint32_t>(value);
+    return parser.GetObject()->IsCommand("obj");
+}
+
+std::unique_ptr<TqzPDBaseObject> TqzPDXRef::FetchPacked(uint32_t num, const TqzPDXRefEntry& entry,
+                                                        bool& wrongEntry) {
+    // An object stream cannot hold itself.
+    wrongEntry = entry.GetOffset() == num;
+    if (wrongEntry) return nullptr;
+    TqzObjectStream* objectStream = GetObjectStream(entry.GetOffset());
+    if (!objectStream) return nullptr;
+    auto object = objectStream->GetObject(entry.GetStreamIndex(), num);
+    if (!object->IsError()) return object;
+    // A stream that reads but does not hold the object is the wrong one.
+    wrongEntry = objectStream->GetNoObjects() > 0;
+    return nullptr;
 }
 
 TqzObjectStream* TqzPDXRef::GetObjectStream(uint32_t objStreamNum) {
+    // Asked for from inside its own fetch (an object of it naming its
+    // /Length): it cannot be read yet, and what it holds must not be cached
+    // as nothing.
+    if (FFetching.count(objStreamNum) != 0) return nullptr;
     for (auto it = FObjectStreams.begin(); it != FObjectStreams.end(); ++it) {
         if ((*it)->GetObjStrNum() == objStreamNum) {
             FObjectStreams.splice(FObjectStreams.begin(), FObjectStreams, it);

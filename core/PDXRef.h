@@ -19,6 +19,7 @@
 #include <memory>
 #include <set>
 #include <unordered_set>
+#include <vector>
 
 #include "core/Object.h"
 #include "core/PDLexer.h"
@@ -96,7 +97,8 @@ class TqzPDXRef : public TqzObject {
     bool AddEntry(const TqzPDXRefEntry& entry);
     // The slot's type is xeFree (slots never set count as free).
     bool IsEntryFree(uint32_t index) const;
-    // The entries set so far, in object-number order.
+    // The entries set so far, in object-number order; a reading table keeps
+    // the free entries of its sections apart (IsEntryFree).
     const std::map<uint32_t, TqzPDXRefEntry>& GetEntries() const { return FEntries; }
 
     uint32_t GetLastObjectNumber() const { return FLastObjectNumber; }
@@ -166,7 +168,7 @@ class TqzPDXRef : public TqzObject {
     // Reading: the offset of the newest section; writing: where the section went.
     uint32_t FStartXref = 0;
     bool FChanged = false;
-    // Reading: the slot shift; writing: the first number of the section written.
+    // Writing: the first number of the section written (0 when reading).
     int32_t FStartObjectNumber = 0;
     uint32_t FLastObjectNumber = 0;
 
@@ -179,9 +181,30 @@ class TqzPDXRef : public TqzObject {
     // Parses the object at `offset` when its header says "num gen obj";
     // none otherwise.
     std::unique_ptr<TqzPDBaseObject> FetchAt(uint32_t offset, uint32_t num, uint32_t gen);
-    // The parsed object stream of that number, from the cache or made now.
+    // Object `num` out of the object stream its entry names, or none;
+    // `wrongEntry` tells whether the entry named the wrong stream.
+    std::unique_ptr<TqzPDBaseObject> FetchPacked(uint32_t num, const TqzPDXRefEntry& entry,
+                                                 bool& wrongEntry);
+    // Reads the header "N G obj" where `parser` stands (one keyword before
+    // it is passed over, for offsets a little short); False when none is.
+    static bool ReadHeader(TqzPDParser& parser, uint32_t& number, uint32_t& generation);
+    // Whether the in-use line `k` of a subsection labelled `first`, whose
+    // first line is object 0's, points at object first + k - 1: the lines
+    // then begin at object 0, as some producers write them.
+    bool LinesBeginBelowLabel(int64_t first, int64_t k, uint32_t offset);
+    // An offset named by /Prev or /XRefStm of `dict`. An entry that is there
+    // but names no offset marks the table damaged: the sections it should
+    // have led to are missing.
+    bool SectionOffset(const TqzPDDictionary& dict, const char* key, uint32_t& offset);
+    // Whether the held trailer's /Root names an object the table lists.
+    bool RootListed() const;
+    // The parsed object stream of that number, from the cache or made now;
+    // none while that stream is itself being fetched.
     TqzObjectStream* GetObjectStream(uint32_t objStreamNum);
-    // Stores `entry` in `slot` unless a newer section set it already.
+    // Whether a section already gave `slot` an entry (free ones included).
+    bool IsSlotSet(uint32_t slot) const;
+    // Stores `entry` in `slot` unless a newer section set it already;
+    // False when it was set.
     bool StoreEntry(uint32_t slot, const TqzPDXRefEntry& entry);
     void GrowTo(int64_t count);
     void SetTrailer(std::unique_ptr<TqzPDDictionary> trailer);
@@ -200,7 +223,15 @@ class TqzPDXRef : public TqzObject {
     TqzParentDocument* FParentDoc = nullptr;
     bool FEncrypted = false;
     bool FStartXrefFound = false;
-    bool FTableSubsectionRead = false;
+    // Reading: the slots sections marked free, a bit each: free entries
+    // carry nothing a reader uses but their precedence over older sections,
+    // and long free ranges must cost no memory per entry.
+    std::vector<bool> FFreeSlots;
+    // Cross-reference stream rows read so far, bounded by the file's size.
+    int64_t FStreamRows = 0;
+    // The highest number the sections list, kept apart from the last object
+    // number, which the document raises as it numbers new objects.
+    uint32_t FHighestListed = 0;
     // Offsets of sections read: a /Prev or /XRefStm chain that comes back to
     // one of them ends there.
     std::set<uint32_t> FSectionsRead;

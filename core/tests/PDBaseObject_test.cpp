@@ -73,9 +73,11 @@ TEST(PDBaseObject, NamesDecodeOnInputAndAlwaysReadBackAsThemselves) {
         {"#01#1F#7F", "\x01\x1F\x7F", "#01#1F#7F"},
         {"#28#29#3C#3E#5B#5D#7B#7D#25", "()<>[]{}%", "#28#29#3C#3E#5B#5D#7B#7D#25"},
         {"caf\xE9", "caf\xE9", "caf\xE9"},
-        {"ab#", "ab", "ab"},
-        {"ab#4", "ab4", "ab4"},
-        {"a#zzb", "ab", "ab"},
+        // A "#" that starts no escape is a character of the name.
+        {"ab#", "ab#", "ab#23"},
+        {"Im#1", "Im#1", "Im#231"},
+        {"a#zzb", "a#zzb", "a#23zzb"},
+        {"a#4g", "a#4g", "a#234g"},
         {"", "", ""},
     };
     for (const auto& c : cases) {

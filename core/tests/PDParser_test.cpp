@@ -9,6 +9,7 @@
 #include "core/Limits.h"
 #include "core/MemoryStream.h"
 #include "core/tests/ReadingSupport.h"
+#include "testing/PdfBuilder.h"
 
 using namespace qz::core;
 using qz::core::testing::Describe;
@@ -53,10 +54,13 @@ TEST(PDParser, ValuesReferencesAndContainerQuirks) {
 
     auto parser = ParserOver("<< /A 1 /B >> /C 2 >> << 5 /A 1 >> << /K");
     auto first = parser->GetObject();
-    // A key followed by ">>" takes it as its value and the dictionary goes on.
-    EXPECT_EQ(Describe(first.get()), "dict 3");
-    EXPECT_EQ(Entry(*first, "B"), "cmd >>");
-    EXPECT_EQ(Entry(*first, "C"), "int 2");
+    // A last key without a value holds null, and ">>" ends the dictionary.
+    EXPECT_EQ(Describe(first.get()), "dict 2");
+    EXPECT_EQ(Entry(*first, "A"), "int 1");
+    EXPECT_EQ(Entry(*first, "B"), "null");
+    EXPECT_EQ(Describe(parser->GetObject().get()), "name C");
+    EXPECT_EQ(Describe(parser->GetObject().get()), "int 2");
+    EXPECT_EQ(Describe(parser->GetObject().get()), "cmd >>");
     auto second = parser->GetObject();
     EXPECT_EQ(Describe(second.get()), "dict 1");
     EXPECT_EQ(Entry(*second, "A"), "int 1");
@@ -66,27 +70,38 @@ TEST(PDParser, ValuesReferencesAndContainerQuirks) {
     EXPECT_TRUE(parser->GetObject()->IsEOF());
 }
 
-// Nesting deeper than the limit gives one error token for the whole object,
-// without recursing on; the parser reads on after it.
-TEST(PDParser, DeepNestingIsAnErrorToken) {
-    for (const char* open : {"[", "<< /K "}) {
-        std::string text;
-        for (int i = 0; i < 10000; ++i) text += open;
-        for (int i = 0; i < 10000; ++i) text += open[0] == '[' ? "]" : ">>";
-        text += " 7 obj";
-        auto parser = ParserOver(text);
-        EXPECT_TRUE(parser->GetObject()->IsError()) << open;
-        bool sawObj = false;
-        for (int i = 0; i < 20000 && !sawObj; ++i) {
-            auto object = parser->GetObject();
-            if (object->IsEOF()) break;
-            sawObj = object->IsCommand("obj");
+// A value nested deeper than the limit reads as null, passed over without
+// recursing; the rest of the object, and what follows it, reads as usual.
+TEST(PDParser, TooDeepValueReadsAsNull) {
+    struct Case {
+        const char* open;
+        const char* close;
+    };
+    for (const Case c : {Case{"[", "]"}, Case{"<< /K ", ">>"}}) {
+        SCOPED_TRACE(c.open);
+        std::string deep;
+        for (int i = 0; i < 100000; ++i) deep += c.open;
+        for (int i = 0; i < 100000; ++i) deep += c.close;
+        auto parser = ParserOver("<< /Type /Page /Deep " + deep + " /Contents 4 0 R >> 7 obj");
+        auto page = parser->GetObject();
+        ASSERT_EQ(Describe(page.get()), "dict 3");
+        EXPECT_EQ(Entry(*page, "Contents"), "ref 4 0");
+        // Containers down to the limit are kept; the one below it is null.
+        TqzPDBaseObject* value = static_cast<TqzPDDictionary&>(*page).LookUp("Deep");
+        int32_t depth = 1;
+        for (; value && (value->IsArray() || value->IsDict()); ++depth) {
+            value = value->IsArray() ? static_cast<TqzPDArray*>(value)->Get(0)
+                                     : static_cast<TqzPDDictionary*>(value)->LookUp("K");
         }
-        EXPECT_TRUE(sawObj) << open;
+        EXPECT_EQ(depth, kMaxNestingDepth);
+        EXPECT_EQ(Describe(value), "null");
+        EXPECT_EQ(Describe(parser->GetObject().get()), "int 7");
+        EXPECT_EQ(Describe(parser->GetObject().get()), "cmd obj");
     }
-    std::string atLimit(static_cast<size_t>(kMaxNestingDepth), '[');
-    EXPECT_EQ(Describe(ParserOver(atLimit + "]")->GetObject().get()), "array 1");
-    EXPECT_TRUE(ParserOver(atLimit + "[]")->GetObject()->IsError());
+    std::string atLimit(static_cast<size_t>(kMaxNestingDepth - 1), '[');
+    EXPECT_EQ(Describe(ParserOver("[" + atLimit + "]")->GetObject().get()), "array 1");
+    // Unbalanced: passed over to the end of the data.
+    EXPECT_EQ(Describe(ParserOver(atLimit + "[[[ 1")->GetObject().get()), "array 1");
 }
 
 // The window is /Length long when "endstream" follows it, else 5000 bytes
@@ -116,6 +131,37 @@ TEST(PDParser, StreamDataWindows) {
         EXPECT_EQ(StreamData(object.get()), c.decoded) << c.dict;
         EXPECT_EQ(Describe(parser->GetObject().get()), c.next) << c.dict;
     }
+    // The data begins after the line end of "stream": LF, CR LF, a CR
+    // alone, or CR CR LF as some producers write; right after the first CR
+    // of the last two only when /Length says so.
+    struct LineCase {
+        const char* name;
+        std::string text;
+        std::string decoded;
+    };
+    const std::vector<LineCase> lines = {
+        {"LF", "<< /Length 4 >> stream\nabcd\nendstream", "abcd"},
+        {"CR LF", "<< /Length 4 >> stream\r\nabcd\r\nendstream", "abcd"},
+        {"blanks, CR LF", "<< /Length 4 >> stream  \r\nabcd\r\nendstream", "abcd"},
+        {"lone CR", "<< /Length 5 >> stream\rab\ncd\rendstream", "ab\ncd"},
+        {"lone CR, no /Length", "<< >> stream\rab\ncd\nendstream", "ab\ncd"},
+        {"lone CR, data begins with LF", "<< /Length 4 >> stream\r\nabcendstream", "\nabc"},
+        {"CR LF, ambiguous", "<< /Length 4 >> stream\r\nabc\rendstream", "abc\r"},
+        {"CR CR LF", "<< /Length 4 >> stream\r\r\nabcd\r\nendstream", "abcd"},
+        {"CR CR LF, no /Length", "<< >> stream\r\r\nabcd\r\nendstream", "abcd"},
+        {"lone CR, data begins with CR LF", "<< /Length 4 >> stream\r\r\nabendstream", "\r\nab"},
+    };
+    for (const auto& c : lines) {
+        auto object = ParserOver(c.text)->GetObject();
+        EXPECT_EQ(StreamData(object.get()), c.decoded) << c.name;
+    }
+    // Flate data after a lone CR inflates.
+    const std::string packed = qz::testing::FlateCompress("q 1 0 0 1 0 0 cm Q");
+    auto flate = ParserOver("<< /Filter /FlateDecode /Length " + std::to_string(packed.size()) +
+                            " >> stream\r" + packed + "\rendstream")
+                     ->GetObject();
+    EXPECT_EQ(StreamData(flate.get()), "q 1 0 0 1 0 0 cm Q");
+
     // Without streams allowed the dictionary comes back alone.
     auto parser = ParserOver("<< /Length 10 >> stream\r\n" + data + tail, nullptr, false);
     EXPECT_EQ(Describe(parser->GetObject().get()), "dict 1");

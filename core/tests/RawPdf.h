@@ -24,6 +24,12 @@ class RawPdf {
                   "\nendobj\n";
         return *this;
     }
+    // Appends "n gen obj" and the body without "endobj" (damaged files).
+    RawPdf& Unended(int32_t number, const std::string& body) {
+        FOffsets[number] = Size();
+        FBytes += std::to_string(number) + " 0 obj\n" + body + "\n";
+        return *this;
+    }
     // Appends a stream object with /Length set to the data's size.
     RawPdf& Stream(int32_t number, const std::string& dictEntries, const std::string& data) {
         return Obj(number, "<< " + dictEntries + " /Length " + std::to_string(data.size()) +
