@@ -20,8 +20,10 @@ inline constexpr int64_t kMaxFileSize = (int64_t{1} << 32) - 1;
 inline constexpr uint32_t kMaxObjectNumber = (uint32_t{1} << 24) - 1;
 // Deepest nesting of arrays and dictionaries inside one another that is read,
 // copied or assigned; sound files nest a few levels, and recursive copies
-// must not exhaust the stack.
-inline constexpr int32_t kMaxNestingDepth = 1000;
+// must not exhaust the stack. Kept well below where other readers give up on
+// an object (qpdf near 500, mupdf below 400), so that what we write stays
+// readable.
+inline constexpr int32_t kMaxNestingDepth = 256;
 
 // Objects fetched inside the fetch of another (an indirect /Length, the
 // object stream holding an object, that stream's /Length, ...); sound files

@@ -86,6 +86,15 @@ const TreeCase kTreeCases[] = {
          return b;
      },
      {1}},
+    {"a page holding an array nested 100,000 deep", "DEEP",
+     [](const std::string& m) {
+         PdfBuilder b = MinimalDocument(2, m);
+         const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+         b.Set(6, "<< /Type /Page /Parent 2 0 R /PieceInfo << /Deep " + deep +
+                      " >> /MediaBox [0 0 612 792] /Resources << /Font << /F1 3 0 R >> >> /Contents 7 0 R >>");
+         return b;
+     },
+     {1, 2}},
     {"a /Kids cycle", "CYCLE",
      [](const std::string& m) {
          PdfBuilder b = MinimalDocument(2, m);
