@@ -331,6 +331,28 @@ void TqzCatalogMerge::MergeNamedDestinations() {
     }
 }
 
+void TqzCatalogMerge::MergeEmbeddedFiles() {
+    // A document inserted into itself already has its files.
+    if (&FTarget == &FSource || !FTarget.IsLoaded() || !FSource.IsLoaded()) return;
+    TqzPDDictionary* sourceNames = AsDict(CatalogOf(FSource).LookUp("Names"));
+    const std::vector<TqzNameTreeEntry> files =
+        ReadNameTree(sourceNames ? sourceNames->LookUp("EmbeddedFiles") : nullptr);
+    if (files.empty()) return;
+    TqzPDDictionary& names = DictEntry(CatalogOf(FTarget), "Names", DocOf(FTarget));
+    auto all = TakeNameTree(names.LookUp("EmbeddedFiles"));
+    std::unordered_set<std::string> taken;
+    for (const auto& entry : all) taken.insert(entry.first);
+    for (const TqzNameTreeEntry& entry : files) {
+        if (!entry.Value) continue;
+        auto copy = FCopier.Copy(*entry.Value);
+        if (!copy) continue;
+        std::string name = taken.count(entry.Key) != 0 ? UniqueName(entry.Key, taken) : entry.Key;
+        taken.insert(name);
+        all.emplace_back(std::move(name), std::move(copy));
+    }
+    names.SetKeyValue("EmbeddedFiles", MakeNameTree(std::move(all), *FTarget.GetBaseDoc()));
+}
+
 void TqzCatalogMerge::MergeOptionalContent() {
     if (!FTarget.IsLoaded() || !FSource.IsLoaded()) return;
     const TqzPDDictionary* properties = AsDict(CatalogOf(FSource).LookUp("OCProperties"));

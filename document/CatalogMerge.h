@@ -72,6 +72,9 @@ class TqzCatalogMerge {
                          int32_t targetPages);
     // /NeedAppearances true in either form stays true.
     void MergeNeedAppearances();
+    // The source's attached files join the target's, each under its own
+    // name, renamed where the target has that name.
+    void MergeEmbeddedFiles();
 
   private:
     // A run of pages numbered by one label dictionary (none: decimal), the

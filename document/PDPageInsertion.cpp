@@ -25,6 +25,7 @@ void InsertDocumentPages(TqzPDDocument& target, int32_t afterPage, TqzPDDocument
     merge.MergeOptionalContent();
     merge.MergePageLabels(afterPage, sourceStartPage, inserted, before);
     merge.MergeNeedAppearances();
+    merge.MergeEmbeddedFiles();
 }
 
 }  // namespace qz::document

@@ -24,7 +24,10 @@
 #include "document/PDPage.h"
 #include "document/PDPageTree.h"
 #include "document/tests/DocumentTestSupport.h"
+#include "platform/Streams.h"
 #include "testing/PdfBuilder.h"
+#include "testing/TempDir.h"
+#include "testing/Tools.h"
 
 namespace qz::document {
 namespace {
@@ -472,6 +475,46 @@ TEST(CatalogMergeTest, DocumentIntoItselfGetsASecondSetOfEverything) {
     EXPECT_EQ(Text(DictAt(fields->Get(1))->LookUp("T")), "f_1");
     EXPECT_EQ(Text(DictAt(fields->Get(1))->LookUp("V")), "v");
     EXPECT_EQ(LabelsOf(*doc), "0 r | 2 r");
+}
+
+TEST(CatalogMergeTest, AttachedFilesJoinUnderTheirNamesRenamedWhereTaken) {
+    const auto fileSpec = [](const std::string& name, int32_t stream) {
+        return "<< /Type /Filespec /F (" + name + ") /UF (" + name + ") /EF << /F " + Ref(stream) + " >> >>";
+    };
+    PdfBuilder a = Document(1, "/Names << /EmbeddedFiles << /Names [(notes.txt) 100 0 R] >> >>", "A");
+    a.Set(100, fileSpec("notes.txt", 101));
+    a.SetStream(101, "<< /Type /EmbeddedFile >>", "first notes");
+    PdfBuilder b = Document(1, "/Names << /EmbeddedFiles 102 0 R >>", "B");
+    b.Set(102, "<< /Kids [103 0 R] >>");
+    b.Set(103, "<< /Names [(data.csv) 100 0 R (notes.txt) 104 0 R] /Limits [(data.csv) (notes.txt)] >>");
+    b.Set(100, fileSpec("data.csv", 101));
+    b.SetStream(101, "<< /Type /EmbeddedFile >>", "1,2,3");
+    b.Set(104, fileSpec("notes.txt", 105));
+    b.SetStream(105, "<< /Type /EmbeddedFile >>", "second notes");
+    auto target = Load(a);
+    auto source = Load(b);
+    target->MergeDocs(*source, TqzPageInsertFlages::InsertAll);
+    auto* names = DictAt(Catalog(*target).LookUp("Names"));
+    ASSERT_NE(names, nullptr);
+    std::vector<std::string> files;
+    for (const TqzNameTreeEntry& entry : ReadNameTree(names->LookUp("EmbeddedFiles"))) {
+        auto* spec = DictAt(target->GetBaseDoc()->GetObject(entry.Value->GetObjNumber()));
+        ASSERT_NE(spec, nullptr) << entry.Key;
+        files.push_back(entry.Key + "=" + Text(spec->LookUp("F")));
+    }
+    EXPECT_EQ(files, (std::vector<std::string>{"data.csv=data.csv", "notes.txt=notes.txt",
+                                               "notes.txt_1=notes.txt"}));
+    if (qz::testing::HaveTool("pdfdetach")) {
+        qz::testing::TempDir dir("qz-attached");
+        const auto out = dir.File("merged.pdf");
+        TqzPDSaveFlags flags;
+        flags.Full = true;
+        target->SaveDocument(out, flags);
+        const auto saved = qz::testing::RunProgram({"pdfdetach", "-save", "3", "-o", dir.File("third").string(),
+                                                   out.string()});
+        EXPECT_TRUE(saved.Succeeded()) << saved.Describe();
+        EXPECT_EQ(platform::ReadFileBytes(dir.File("third")), "second notes");
+    }
 }
 
 }  // namespace
