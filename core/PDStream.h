@@ -10,7 +10,9 @@
 // decoded here (DCT, JBIG2, JPX, CCITT, unknown filters) and data that is
 // already Flate-compressed keep their stored encoding; /Metadata is written
 // decoded; everything else is compressed with Flate. The written /Filter and
-// /Length always describe the bytes written.
+// /Length always describe the bytes written. The data goes from its source
+// through decoder, encoder and cipher to the output in blocks, never held
+// whole: a long stream's /Length is an object of its own written after it.
 
 #include <memory>
 #include <string>
