@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Times our merge (bench/merge_files) side by side with qpdf, mutool and
-# pdfunite on the same inputs, four cases, and prints per case each tool's
+# pdfunite on the same inputs, five cases, and prints per case each tool's
 # median wall time, peak memory and output size, and our time over each other
 # tool's. Run on demand, not in CI. Our outputs are checked once per case
 # (qpdf --check and the page count) so that no figure comes from dropped
@@ -18,18 +18,21 @@ cd "$root"
 runs=${QZ_BENCH_RUNS:-5}
 build=${QZ_BENCH_BUILD_DIR:-build/release}
 cache=$root/build/bench-cache/compare
-all_cases="text-100x10 big-2000+10 images-20x5MiB pages-1000x1"
+all_cases="text-100x10 big-2000+10 images-20x5MiB raw-images-20x5MiB pages-1000x1"
 cases=${QZ_BENCH_CASES:-$all_cases}
 jobs=$(nproc)
 
 QZ_BENCH_DEPS=1 scripts/deps
 if [ -z "${QZ_BENCH_MERGE:-}" ]; then
   cmake --preset release -B "$build" -DQZ_BUILD_BENCH=ON >/dev/null
-  cmake --build "$build" --target merge_files >/dev/null
+  cmake --build "$build" --target merge_files make_image_pdf >/dev/null
   merge_files=$(realpath "$build")/bench/merge_files
 else
   merge_files=$(realpath "$QZ_BENCH_MERGE")
+  cmake --preset release -B "$build" -DQZ_BUILD_BENCH=ON >/dev/null
+  cmake --build "$build" --target make_image_pdf >/dev/null
 fi
+make_image_pdf=$(realpath "$build")/bench/make_image_pdf
 
 gs_pdf=(gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pdfwrite)
 
@@ -86,6 +89,14 @@ EOF
   rm "$dir"/in*.ps "$dir"/noise*.bin
 }
 
+make_raw_images_20x5MiB() {
+  local dir=$1
+  # One unfiltered RGB image of 5 MiB per file, looking like a photograph
+  # (shading, shapes, sensor noise): what a scanner or camera program writes
+  # without compression. Different in every file.
+  for i in $(seq -w 1 20); do "$make_image_pdf" "$dir/in$i.pdf" "$((10#$i))"; done
+}
+
 make_pages_1000x1() {
   local dir=$1
   text_program 1 1000 "a one-page file" >"$dir/pages.ps"
@@ -105,6 +116,7 @@ case_dir() {
       text-100x10) make_text_100x10 "$dir" ;;
       big-2000+10) make_big_2000_10 "$dir" ;;
       images-20x5MiB) make_images_20x5MiB "$dir" ;;
+      raw-images-20x5MiB) make_raw_images_20x5MiB "$dir" ;;
       pages-1000x1) make_pages_1000x1 "$dir" ;;
       *) echo "unknown case $name" >&2; exit 2 ;;
     esac

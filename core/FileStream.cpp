@@ -71,7 +71,7 @@ int32_t TqzFileStream::Read(uint8_t* buffer, uint32_t count) {
     }
     if (done == count) return static_cast<int32_t>(done);
     // Large reads go straight to the file; small ones through the buffer.
-    if (count - done >= kBufferSize) {
+    if (count - done >= kDirectReadSize) {
         const int64_t from = FPosition + FBufferIndex;
         int64_t want = count - done;
         if (FLimited) want = std::min(want, std::max<int64_t>(0, FStart + FLength - from));

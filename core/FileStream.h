@@ -18,6 +18,10 @@ public:
 
     // Read-ahead per refill: large enough that lexing a file costs few reads.
     static constexpr uint32_t kBufferSize = 64 * 1024;
+    // Reads of at least this many bytes go straight to the platform stream:
+    // the buffer would save them no system call, only add a copy (and keep
+    // a block alive for a window that is read once).
+    static constexpr uint32_t kDirectReadSize = 16 * 1024;
 
     TqzFileStream(std::shared_ptr<platform::Stream> file, int64_t start, int64_t length,
                   bool limited);

@@ -14,9 +14,10 @@
 namespace qz::core {
 
 struct TqzFilterHooks {
-    // Compresses everything `source` yields into `out` with Flate (zlib
-    // header, level 1).
-    std::function<void(TqzStream& source, TqzStream& out)> FlateEncode;
+    // A stream that yields, as it is read, everything `source` yields from
+    // where it stands, compressed with Flate (zlib header; level 1, or
+    // stored blocks for data that level 1 would not shrink enough).
+    std::function<TqzStreamPtr(TqzStreamPtr source)> FlateEncoder;
     // A new direct stream object whose data is the filter chain that `dict`'s
     // /Filter and /DecodeParms (or /F and /DP) describe over `raw`, with
     // `dict` as its dictionary; none for a malformed filter entry (`dict` is

@@ -58,6 +58,21 @@ public:
     using EBrevanto::EBrevanto;
 };
 
+// The stored data of a stream could not be read while the stream was being
+// written (a read error, a decoder or decryption failure). Merge sources are
+// read only when the merged document is saved, so the message names the
+// file the data comes from, worded as a file that could not be merged; the
+// cause is nested (std::rethrow_if_nested gives it back).
+class ExSourceDataError : public EBrevanto {
+public:
+    ExSourceDataError(const std::string& source, const std::string& cause)
+        : EBrevanto("Could not merge " + source + ": " + cause), FSource(source) {}
+    const std::string& Source() const { return FSource; }
+
+private:
+    std::string FSource;
+};
+
 namespace streams {
 
 QZ_FIXED_MESSAGE_EXCEPTION(ExInvalidStream, EBrevanto, "Invalid Stream");

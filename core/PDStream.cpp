@@ -19,6 +19,12 @@ namespace qz::core {
 
 namespace {
 
+// Data written anew is held until it ends or passes this size: a stream that
+// ends within it is written with a direct /Length, as it always was; a longer
+// one goes on to the output as it is made, its /Length an indirect object
+// written right after it.
+constexpr size_t kHeldDataLimit = size_t{1} << 20;
+
 // What the links of a filter chain above the stored data do.
 struct ChainState {
     bool decodes = false;      // some link decodes data
@@ -59,22 +65,26 @@ void ResetStream(TqzStream& stream) {
     }
 }
 
-// Everything `stream` yields from where it stands, refusing more than any
-// stream may decode to.
-std::string ReadAllBounded(TqzStream& stream) {
-    constexpr uint32_t kBlock = 64 * 1024;
-    std::string out;
-    // Not zero-filled: every stream written anew comes through here.
-    const auto block = std::make_unique_for_overwrite<uint8_t[]>(kBlock);
-    for (;;) {
-        const int32_t got = stream.Read(block.get(), kBlock);
-        if (got <= 0) break;
-        if (static_cast<int64_t>(out.size()) + got > kMaxDecodedStreamSize) {
-            throw ExLimitExceeded("Stream data larger than " + IntegerToString(kMaxDecodedStreamSize) + " bytes");
-        }
-        out.append(reinterpret_cast<const char*>(block.get()), static_cast<size_t>(got));
+// The file the stored bytes under `data` come from; empty when they are
+// in memory.
+std::string SourcePath(TqzStream* data) {
+    TqzStream* base = data ? data->GetBaseStream() : nullptr;
+    const platform::Stream* stored = base ? base->GetTStream() : nullptr;
+    return stored ? stored->Path().string() : std::string();
+}
+
+// Rethrows the failure being handled, named with the file the stream's
+// data comes from when it has one.
+[[noreturn]] void RethrowNamingSource(TqzStream* data) {
+    const std::string path = SourcePath(data);
+    try {
+        throw;
+    } catch (const ExSourceDataError&) {
+        throw;
+    } catch (const std::exception& e) {
+        if (path.empty()) throw;
+        std::throw_with_nested(ExSourceDataError(path, e.what()));
     }
-    return out;
 }
 
 bool IsAnyName(const TqzPDBaseObject* object, std::initializer_list<std::string_view> names) {
@@ -208,23 +218,15 @@ void TqzPDStream::SetLength(TqzSaveFrame& frame, int64_t length) {
     OutputDict(frame).SetKeyValue("Length", std::move(value));
 }
 
-void TqzPDStream::TakeStored(TqzSaveFrame& frame, TqzStream& source, bool encrypts) {
-    if (!encrypts) {
-        if (auto* base = dynamic_cast<TqzBaseStream*>(&source)) {
-            const int64_t size = base->GetWindowSize();
-            if (size >= 0) {
-                // Copied straight from the input to the output when written.
-                frame.RawSource = base;
-                frame.RawSize = size;
-                return;
-            }
-        }
-    }
-    ResetStream(source);
-    frame.Data = ReadAllBounded(source);
+void TqzPDStream::TakeStored(TqzSaveFrame& frame, TqzStreamPtr source) {
+    ResetStream(*source);
+    frame.Decodes = false;
+    frame.SourceSize = -1;
+    if (auto* base = dynamic_cast<TqzBaseStream*>(source.get())) frame.SourceSize = base->GetWindowSize();
+    frame.Source = std::move(source);
 }
 
-void TqzPDStream::Encode(TqzSaveFrame& frame, bool encrypts) {
+void TqzPDStream::Encode(TqzSaveFrame& frame) {
     const TqzPDBaseObject* filter = FDict ? FDict->LookUp("Filter") : nullptr;
     bool keep = IsAnyName(filter, {"CCITTFaxDecode", "JBIG2Decode", "JPXDecode", "JBIG2Globals"});
     if (filter && filter->IsArray()) {
@@ -241,38 +243,25 @@ void TqzPDStream::Encode(TqzSaveFrame& frame, bool encrypts) {
     const bool stored = chain.undecodable || keep || IsAnyName(filter, {"FlateDecode"}) ||
                         (filter && !chain.decodes);
     if (stored) {
-        TqzStreamPtr source = StoredEncodingStream(FStream);
-        if (source) TakeStored(frame, *source, encrypts);
+        if (TqzStreamPtr source = StoredEncodingStream(FStream)) TakeStored(frame, std::move(source));
         return;
     }
-    std::string decoded;
-    try {
-        ResetStream(*FStream);
-        decoded = ReadAllBounded(*FStream);
-    } catch (const ExLimitExceeded&) {
-        // Too large to decode here: the stored encoding under its own /Filter
-        // is still a faithful copy.
-        TqzStreamPtr source = StoredEncodingStream(FStream);
-        if (!source) throw;
-        TakeStored(frame, *source, encrypts);
-        return;
-    }
+    ResetStream(*FStream);
+    frame.Source = FStream;
+    frame.SourceSize = -1;
+    frame.Decodes = true;
     const TqzPDBaseObject* type = FDict ? FDict->LookUp("Type") : nullptr;
     if (IsAnyName(type, {"Metadata"})) {
         // Metadata is written decoded, so it must not claim a filter.
-        frame.Data = std::move(decoded);
         TqzPDDictionary& out = OutputDict(frame);
         out.Remove("Filter");
         out.Remove("DecodeParms");
         out.Remove("DP");
         return;
     }
-    const auto& flate = FilterHooks().FlateEncode;
+    const auto& flate = FilterHooks().FlateEncoder;
     if (!flate) throw ExInvalidStream("Invalid Stream: no Flate encoder is registered");
-    TqzMemoryStream source(std::move(decoded));
-    TqzMemoryStream compressed;
-    flate(source, compressed);
-    frame.Data = compressed.Bytes();
+    frame.Source = flate(FStream);
     if (FDict) {
         TqzPDDictionary& out = OutputDict(frame);
         out.SetKeyValue("Filter", std::make_unique<TqzPDName>("FlateDecode"));
@@ -282,27 +271,153 @@ void TqzPDStream::Encode(TqzSaveFrame& frame, bool encrypts) {
     }
 }
 
-void TqzPDStream::PrepareData(TqzSaveContext& /*context*/, TqzSaveFrame& frame) {
+void TqzPDStream::EncryptForOutput(TqzSaveFrame& frame) {
     TqzParentDocument* doc = GetParentDoc();
-    const bool encrypts = doc && doc->EncryptsOutput();
+    if (!doc || !doc->EncryptsOutput()) return;
+    // A stream without data is written as the encryption of nothing.
+    if (!frame.Source) frame.Source = std::make_shared<TqzMemoryStream>();
+    const uint32_t number = IsDirect() ? FValidObjectNumber : FObjNumber;
+    const uint32_t generation = IsDirect() ? 0 : FGenNumber;
+    TqzStreamPtr encrypted = doc->EncryptingStreamForOutput(frame.Source, FDict.get(), number, generation);
+    if (encrypted != frame.Source) frame.SourceSize = -1;
+    frame.Source = std::move(encrypted);
+}
+
+void TqzPDStream::FallBackToStored(TqzSaveFrame& frame) {
+    frame.OutputDict.reset();
+    frame.Source.reset();
+    TqzStreamPtr stored = StoredEncodingStream(FStream);
+    if (stored) TakeStored(frame, std::move(stored));
+    EncryptForOutput(frame);
+}
+
+void TqzPDStream::PrepareData(TqzSaveFrame& frame) {
+    TqzParentDocument* doc = GetParentDoc();
     const bool loadedEncrypted = doc && doc->GetIsEncrypted();
     const bool hasSettings = doc && doc->HasUserEncryptionSettings();
-    frame.RawSource = nullptr;
-    frame.Data.clear();
+    frame.Source.reset();
+    frame.SourceSize = -1;
+    frame.Decodes = false;
     frame.OutputDict.reset();
-    if (FStream && !FIsChanged && FDict && FDict->LookupRefObj("Filter") && !loadedEncrypted && !hasSettings) {
-        // Unchanged and filtered: the stored bytes go to the output untouched.
-        if (TqzStream* base = FStream->GetBaseStream()) TakeStored(frame, *base, false);
-    } else {
-        if (FStream) Encode(frame, encrypts);
-        if (encrypts && !frame.RawSource) {
-            const uint32_t number = IsDirect() ? FValidObjectNumber : FObjNumber;
-            const uint32_t generation = IsDirect() ? 0 : FGenNumber;
-            frame.Data = doc->EncryptStreamForOutput(frame.Data, FDict.get(), number, generation);
+    try {
+        if (FStream && !FIsChanged && FDict && FDict->LookupRefObj("Filter") && !loadedEncrypted && !hasSettings) {
+            // Unchanged and filtered: the stored bytes go to the output untouched.
+            if (TqzStream* base = FStream->GetBaseStream()) TakeStored(frame, TqzStreamPtr(FStream, base));
+            return;
         }
-        SetIsChanged(true);
+        if (FStream) Encode(frame);
+        EncryptForOutput(frame);
+    } catch (const ExLimitExceeded&) {
+        if (!frame.Decodes) RethrowNamingSource(FStream.get());
+        FallBackToStored(frame);
+    } catch (...) {
+        RethrowNamingSource(FStream.get());
     }
-    SetLength(frame, frame.RawSource ? frame.RawSize : static_cast<int64_t>(frame.Data.size()));
+    SetIsChanged(true);
+}
+
+int32_t TqzPDStream::ReadData(TqzSaveFrame& frame, uint8_t* buffer, uint32_t count) {
+    try {
+        return frame.Source->Read(buffer, count);
+    } catch (const ExLimitExceeded&) {
+        // Decoded data too large: the caller falls back to the stored bytes.
+        if (frame.Decodes) throw;
+        RethrowNamingSource(FStream.get());
+    } catch (...) {
+        RethrowNamingSource(FStream.get());
+    }
+}
+
+bool TqzPDStream::ReadHeld(TqzSaveContext& context, TqzSaveFrame& frame, size_t limit) {
+    uint8_t* const block = context.Block();
+    while (frame.Held.size() <= limit) {
+        const int32_t got = ReadData(frame, block, TqzSaveContext::kBlockSize);
+        if (got <= 0) return true;
+        frame.Held.append(reinterpret_cast<const char*>(block), static_cast<size_t>(got));
+    }
+    return false;
+}
+
+TqzSaveStep TqzPDStream::BeginData(TqzSaveContext& context, TqzSaveFrame& frame) {
+    frame.Held = context.TakeBuffer();
+    for (;;) {
+        frame.DictStart = context.Position();
+        frame.Held.clear();
+        frame.LengthNumber = 0;
+        if (!frame.Source || frame.SourceSize >= 0) break;
+        // A direct stream stands inside another object: its /Length cannot
+        // follow it, so it is held whole.
+        const size_t limit = IsDirect() ? std::string::npos : kHeldDataLimit;
+        bool ended = false;
+        try {
+            ended = ReadHeld(context, frame, limit);
+        } catch (const ExLimitExceeded&) {
+            FallBackToStored(frame);
+            continue;
+        }
+        if (!ended) frame.LengthNumber = context.TakeNewNumber();
+        break;
+    }
+    int64_t length = static_cast<int64_t>(frame.Held.size());
+    if (frame.SourceSize >= 0) length = frame.SourceSize;
+    if (frame.LengthNumber != 0) {
+        if (FDict) OutputDict(frame).SetKeyValue("Length", std::make_unique<TqzPDOutputRef>(frame.LengthNumber));
+    } else {
+        SetLength(frame, length);
+    }
+    frame.Phase = 2;
+    if (FDict) {
+        TqzPDDictionary& dict = frame.OutputDict ? static_cast<TqzPDDictionary&>(*frame.OutputDict) : *FDict;
+        if (frame.Mode != TqzSaveMode::Plain) dict.SetValidObjectNumber(ChildValidNumber());
+        dict.SetIsChanged(true);  // it is written whenever the stream is
+        frame.Pending = &dict;
+        context.Schedule(dict, frame.Mode);
+        return TqzSaveStep::Child;
+    }
+    context.Write("<</Length " +
+                  (frame.LengthNumber != 0 ? IntegerToString(frame.LengthNumber) + " 0 R" : IntegerToString(length)) +
+                  " >>");
+    return FinishData(context, frame);
+}
+
+TqzSaveStep TqzPDStream::FinishData(TqzSaveContext& context, TqzSaveFrame& frame) {
+    context.Write("\r\nstream\r\n");
+    context.Write(frame.Held);
+    auto written = static_cast<int64_t>(frame.Held.size());
+    context.GiveBackBuffer(std::move(frame.Held));
+    frame.Held = std::string();
+    if (frame.Source && (frame.SourceSize >= 0 || frame.LengthNumber != 0)) {
+        uint8_t* const block = context.Block();
+        try {
+            for (int32_t got; (got = ReadData(frame, block, TqzSaveContext::kBlockSize)) > 0;) {
+                context.Write(std::string_view(reinterpret_cast<const char*>(block), static_cast<size_t>(got)));
+                written += got;
+            }
+        } catch (const ExLimitExceeded&) {
+            // Too large to decode after all: what was written of it goes,
+            // and the stored bytes are written instead.
+            context.RewindTo(frame.DictStart);
+            if (frame.LengthNumber != 0 && context.XRef().GetLastObjectNumber() == frame.LengthNumber) {
+                context.GiveBackNumber();
+            }
+            FallBackToStored(frame);
+            return BeginData(context, frame);
+        }
+    }
+    if (frame.SourceSize >= 0 && written != frame.SourceSize) {
+        // The stored bytes ended before the length written for them.
+        const std::string path = SourcePath(FStream.get());
+        if (path.empty()) throw ExInvalidStream();
+        throw ExSourceDataError(path, ExInvalidStream::kMessage);
+    }
+    context.Write(IsDirect() ? "\r\nendstream" : "\r\nendstream\r\nendobj\r\n");
+    if (frame.LengthNumber != 0) {
+        context.RecordEntry(frame.LengthNumber, 0, TqzPDXRefEntrytype::xeUnCompressed);
+        context.WriteHeader(frame.LengthNumber, 0);
+        context.Write(IntegerToString(written) + "\r\nendobj\r\n");
+    }
+    frame.Source.reset();
+    return TqzSaveStep::Done;
 }
 
 TqzSaveStep TqzPDStream::SaveStep(TqzSaveContext& context, TqzSaveFrame& frame) {
@@ -338,34 +453,12 @@ TqzSaveStep TqzPDStream::SaveStep(TqzSaveContext& context, TqzSaveFrame& frame) 
                 context.RecordEntry(FObjNumber, FGenNumber, TqzPDXRefEntrytype::xeUnCompressed);
                 context.WriteHeader(FObjNumber, FGenNumber);
             }
-            PrepareData(context, frame);
-            frame.Phase = 2;
-            if (FDict) {
-                TqzPDDictionary& dict =
-                    frame.OutputDict ? static_cast<TqzPDDictionary&>(*frame.OutputDict) : *FDict;
-                if (frame.Mode != TqzSaveMode::Plain) dict.SetValidObjectNumber(ChildValidNumber());
-                dict.SetIsChanged(true);  // it is written whenever the stream is
-                frame.Pending = &dict;
-                context.Schedule(dict, frame.Mode);
-                return TqzSaveStep::Child;
-            }
-            context.Write("<</Length " +
-                          IntegerToString(frame.RawSource ? frame.RawSize : static_cast<int64_t>(frame.Data.size())) +
-                          " >>");
-            break;
+            PrepareData(frame);
+            return BeginData(context, frame);
         }
         default:
-            break;
+            return FinishData(context, frame);
     }
-    context.Write("\r\nstream\r\n");
-    if (frame.RawSource) {
-        ResetStream(*frame.RawSource);
-        if (context.WriteCopy(*frame.RawSource) != frame.RawSize) throw ExInvalidStream();
-    } else {
-        context.Write(frame.Data);
-    }
-    context.Write(IsDirect() ? "\r\nendstream" : "\r\nendstream\r\nendobj\r\n");
-    return TqzSaveStep::Done;
 }
 
 }  // namespace qz::core

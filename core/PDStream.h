@@ -10,7 +10,9 @@
 // decoded here (DCT, JBIG2, JPX, CCITT, unknown filters) and data that is
 // already Flate-compressed keep their stored encoding; /Metadata is written
 // decoded; everything else is compressed with Flate. The written /Filter and
-// /Length always describe the bytes written.
+// /Length always describe the bytes written. The data goes from its source
+// through decoder, encoder and cipher to the output in blocks, never held
+// whole: a long stream's /Length is an object of its own written after it.
 
 #include <memory>
 #include <string>
@@ -77,12 +79,25 @@ protected:
 
 private:
     uint32_t ChildValidNumber() const { return IsDirect() ? FValidObjectNumber : FObjNumber; }
-    // Decides what is written and prepares it; may update the dictionary.
-    void PrepareData(TqzSaveContext& context, TqzSaveFrame& frame);
-    // The bytes to write when the stream is written anew, before encryption.
-    void Encode(TqzSaveFrame& frame, bool encrypts);
-    // Data as stored: from `source`, streamed when it can say its size.
-    void TakeStored(TqzSaveFrame& frame, TqzStream& source, bool encrypts);
+    // Decides what is written and where it is read from; may change the
+    // dictionary to write.
+    void PrepareData(TqzSaveFrame& frame);
+    // The data written anew: decoded and compressed, decoded, or as stored.
+    void Encode(TqzSaveFrame& frame);
+    // Data as stored, read from `source`; its size is known when it is a window.
+    void TakeStored(TqzSaveFrame& frame, TqzStreamPtr source);
+    // Puts the encryption for the output over the data, when it is encrypted.
+    void EncryptForOutput(TqzSaveFrame& frame);
+    // Data too large to decode: its stored bytes, still faithful under their /Filter.
+    void FallBackToStored(TqzSaveFrame& frame);
+    // Reads the data to write; a failure names the file the data comes from.
+    int32_t ReadData(TqzSaveFrame& frame, uint8_t* buffer, uint32_t count);
+    // Reads into frame.Held until the data ends (true) or passes `limit`.
+    bool ReadHeld(TqzSaveContext& context, TqzSaveFrame& frame, size_t limit);
+    // Reads what is held, settles /Length and has the dictionary written.
+    TqzSaveStep BeginData(TqzSaveContext& context, TqzSaveFrame& frame);
+    // Writes the data after the dictionary, then any /Length object.
+    TqzSaveStep FinishData(TqzSaveContext& context, TqzSaveFrame& frame);
     void SetLength(TqzSaveFrame& frame, int64_t length);
     // The dictionary to write, copied from FDict on the first change.
     TqzPDDictionary& OutputDict(TqzSaveFrame& frame);

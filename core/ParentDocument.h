@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "core/MemoryStream.h"
 #include "core/PDBaseExceptions.h"
 #include "core/Stream.h"
 
@@ -74,6 +75,17 @@ class TqzParentDocument {
     virtual std::string EncryptStreamForOutput(const std::string& bytes, const TqzPDDictionary* /*streamDict*/,
                                                uint32_t objNumber, uint32_t genNumber) {
         return EncryptForOutput(bytes, objNumber, genNumber);
+    }
+    // A stream that yields what `plain` yields, encrypted for the output as
+    // EncryptStreamForOutput would encrypt it, or `plain` itself when the
+    // data stays plain. Documents that can encrypt in blocks answer with a
+    // stream that does; this default reads the data whole.
+    virtual TqzStreamPtr EncryptingStreamForOutput(TqzStreamPtr plain, const TqzPDDictionary* streamDict,
+                                                   uint32_t objNumber, uint32_t genNumber) {
+        TqzMemoryStream whole;
+        whole.CopyAll(*plain);
+        return std::make_shared<TqzMemoryStream>(
+            EncryptStreamForOutput(whole.Bytes(), streamDict, objNumber, genNumber));
     }
 
     // The output is encrypted: loaded encrypted, or enabled user settings.

@@ -44,18 +44,39 @@ void TqzSaveContext::Write(std::string_view bytes) {
     FGathered.append(bytes);
 }
 
-int64_t TqzSaveContext::WriteCopy(TqzStream& source) {
-    // One block for every copy of the save: a save copies thousands of
-    // small streams, and a fresh block for each cost more than the copying.
-    if (!FCopyBlock) FCopyBlock = std::make_unique_for_overwrite<uint8_t[]>(kGatherSize);
-    int64_t copied = 0;
-    for (;;) {
-        const int32_t got = source.Read(FCopyBlock.get(), static_cast<uint32_t>(kGatherSize));
-        if (got <= 0) break;
-        Write(std::string_view(reinterpret_cast<const char*>(FCopyBlock.get()), static_cast<size_t>(got)));
-        copied += got;
+int64_t TqzSaveContext::Position() const {
+    return FStream.GetPosition() + static_cast<int64_t>(FGathered.size());
+}
+
+void TqzSaveContext::RewindTo(int64_t position) {
+    const int64_t flushed = FStream.GetPosition();
+    FWritten -= Position() - position;
+    if (position >= flushed) {
+        FGathered.resize(static_cast<size_t>(position - flushed));
+        return;
     }
-    return copied;
+    FGathered.clear();
+    FStream.SetPosition(position, SeekOrigin::Beginning);
+    if (platform::Stream* output = FStream.GetTStream()) output->SetSize(position);
+}
+
+uint8_t* TqzSaveContext::Block() {
+    if (!FBlock) FBlock = std::make_unique_for_overwrite<uint8_t[]>(kBlockSize);
+    return FBlock.get();
+}
+
+std::string TqzSaveContext::TakeBuffer() {
+    std::string buffer = std::move(FSpareBuffer);
+    FSpareBuffer = std::string();
+    buffer.clear();
+    return buffer;
+}
+
+void TqzSaveContext::GiveBackBuffer(std::string&& buffer) {
+    // A buffer that held a whole large stream (a direct one) is let go.
+    if (buffer.capacity() > FSpareBuffer.capacity() && buffer.capacity() <= kMaxSpareBuffer) {
+        FSpareBuffer = std::move(buffer);
+    }
 }
 
 uint32_t TqzSaveContext::TakeNewNumber() {
@@ -73,7 +94,7 @@ void TqzSaveContext::GiveBackNumber() {
 }
 
 void TqzSaveContext::RecordEntry(uint32_t objNumber, uint32_t genNumber, TqzPDXRefEntrytype type) {
-    const int64_t position = FStream.GetPosition() + static_cast<int64_t>(FGathered.size());
+    const int64_t position = Position();
     if (position < 0 || position >= int64_t{std::numeric_limits<uint32_t>::max()}) {
         throw ExLimitExceeded("Output beyond 4 GB: cross-reference offsets are 32-bit");
     }
@@ -160,7 +181,10 @@ TqzSaveStep SaveTargets(TqzSaveContext& context, TqzSaveFrame& frame, TqzParentD
     }
     const bool plain = frame.Mode == TqzSaveMode::Plain;
     while (frame.Index < frame.Refs.size()) {
-        const uint32_t number = frame.Refs[frame.Index++]->GetObjNumber();
+        const TqzPDIndirectRef* ref = frame.Refs[frame.Index++];
+        // Its target is not the document's: the save writes it itself.
+        if (dynamic_cast<const TqzPDOutputRef*>(ref)) continue;
+        const uint32_t number = ref->GetObjNumber();
         if (doc.IsObjectWritten(number)) continue;
         TqzPDBaseObject* target = doc.GetObject(number);
         if (!target || (target->IsNull() && !includeNullTargets) || target->IsToken()) continue;
@@ -183,6 +207,10 @@ TqzSaveStep SaveTargets(TqzSaveContext& context, TqzSaveFrame& frame, TqzParentD
 
 void WriteReference(TqzSaveContext& context, const TqzPDIndirectRef& ref, TqzParentDocument* doc) {
     const uint32_t number = ref.GetObjNumber();
+    if (dynamic_cast<const TqzPDOutputRef*>(&ref)) {
+        context.Write(IntegerToString(number) + " 0 R");
+        return;
+    }
     if (doc && doc->IsObjectWritten(number)) {
         const TqzPDBaseObject* target = doc->GetObject(number);
         if (target && !target->IsDirect()) {

@@ -13,12 +13,13 @@
 #include <vector>
 
 #include "core/PDBaseObject.h"
+#include "core/PDIndirectRef.h"
 #include "core/PDXRef.h"
+#include "core/Stream.h"
 
 namespace qz::core {
 
 class TqzParentDocument;
-class TqzPDIndirectRef;
 class TqzPDString;
 class TqzPDDictionary;
 
@@ -41,10 +42,18 @@ struct TqzSaveFrame {
     TqzPDBaseObject* Pending = nullptr;
     uint32_t RememberedNumber = kDirectObject;
     bool TookNumber = false;
-    // Stream data: copied from RawSource when set, else Data.
-    TqzStream* RawSource = nullptr;
-    int64_t RawSize = 0;
-    std::string Data;
+    // Stream data: read from Source in blocks. SourceSize is its length
+    // when known before reading (stored bytes copied as they are), else -1.
+    TqzStreamPtr Source;
+    int64_t SourceSize = -1;
+    // The data read before the dictionary is written: all of a short stream.
+    std::string Held;
+    // Source decodes the stored data, so a decoder may find it too large.
+    bool Decodes = false;
+    // The number of the /Length object written after the data, or 0.
+    uint32_t LengthNumber = 0;
+    // Where the stream's dictionary starts in the output.
+    int64_t DictStart = 0;
     // What a stream writes as its dictionary when the output's /Filter or
     // /Length differ from the object's own: the object itself is left as it
     // was, so that its dictionary keeps describing the data it holds.
@@ -61,8 +70,21 @@ public:
     int64_t GetWritten() const { return FWritten; }
 
     void Write(std::string_view bytes);
-    // Copies `source` from where it stands to its end; returns the bytes copied.
-    int64_t WriteCopy(TqzStream& source);
+    // The offset in the output of the next byte written.
+    int64_t Position() const;
+    // Drops everything written from `position` on (a position this save
+    // reached): the output is cut back there and goes on from there.
+    void RewindTo(int64_t position);
+    // A block of kBlockSize bytes for data on its way to the output, shared
+    // by the save's streams: a save copies thousands of small streams, and a
+    // fresh block for each cost more than the copying.
+    static constexpr uint32_t kBlockSize = 64 * 1024;
+    uint8_t* Block();
+    // An empty buffer for data held before its dictionary is written, with
+    // the capacity of the last one given back: fresh memory for every stream
+    // cost more in page faults than copying the data into it.
+    std::string TakeBuffer();
+    void GiveBackBuffer(std::string&& buffer);
 
     // The writer's last number plus one, which becomes the last number.
     uint32_t TakeNewNumber();
@@ -90,10 +112,14 @@ private:
     // blank); they are gathered here and reach the stream in blocks of about
     // this size, one virtual write per block instead of one per token.
     static constexpr size_t kGatherSize = 64 * 1024;
+    // The largest buffer kept from one stream for the next: room for what a
+    // stream holds before its dictionary is written, not a whole large one.
+    static constexpr size_t kMaxSpareBuffer = 4 * 1024 * 1024;
 
     TqzStream& FStream;
     std::string FGathered;
-    std::unique_ptr<uint8_t[]> FCopyBlock;  // stream data on its way to FGathered
+    std::unique_ptr<uint8_t[]> FBlock;
+    std::string FSpareBuffer;
     const bool FOnlyChanged;
     TqzPDXRef& FXRef;
     int64_t FWritten = 0;
@@ -119,6 +145,15 @@ TqzSaveStep SaveTargets(TqzSaveContext& context, TqzSaveFrame& frame, TqzParentD
 // header and `opener` are written and the frame is set to walk its values.
 bool OpenContainer(TqzSaveContext& context, TqzSaveFrame& frame, TqzPDBaseObject& container, bool giveBackNumber,
                    std::string_view opener);
+
+// A reference to an object that the save writes itself under this number
+// of the output (a stream's /Length, known only after its data): written as
+// it stands, never looked up in the document.
+class TqzPDOutputRef final : public TqzPDIndirectRef {
+public:
+    explicit TqzPDOutputRef(uint32_t objNumber) : TqzPDIndirectRef(objNumber, 0) {}
+    std::unique_ptr<TqzPDBaseObject> Clone() const override { return std::make_unique<TqzPDOutputRef>(FObjNumber); }
+};
 
 // Writes a reference under the number its target now carries. A target that
 // was not written keeps the old number in an incremental save; in a full save

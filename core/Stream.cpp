@@ -89,4 +89,38 @@ int32_t TqzStream::CopyFrom(TqzStream& source, uint32_t /*count*/) {
     return static_cast<int32_t>(std::min<int64_t>(CopyAll(source), INT32_MAX));
 }
 
+int32_t TqzOneWayStream::Read(uint8_t* buffer, uint32_t count) {
+    if (count == 0) return 0;
+    uint32_t n = 0;
+    if (FPeeked >= 0) {
+        buffer[n++] = static_cast<uint8_t>(FPeeked);
+        FPeeked = -1;
+    }
+    while (n < count) {
+        const int32_t got = Produce(buffer + n, count - n);
+        if (got <= 0) break;
+        n += static_cast<uint32_t>(got);
+    }
+    FDelivered += n;
+    return static_cast<int32_t>(n);
+}
+
+int TqzOneWayStream::LookChar() {
+    if (FPeeked < 0) {
+        uint8_t byte = 0;
+        if (Produce(&byte, 1) <= 0) return -1;
+        FPeeked = byte;
+    }
+    return FPeeked;
+}
+
+int TqzOneWayStream::GetChar() {
+    uint8_t byte = 0;
+    return Read(&byte, 1) == 1 ? byte : -1;
+}
+
+int32_t TqzOneWayStream::Write(const uint8_t*, uint32_t) { throw streams::ExInvalidStream(); }
+
+void TqzOneWayStream::Reset() { throw streams::ExInvalidStream(); }
+
 }  // namespace qz::core

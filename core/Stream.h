@@ -83,6 +83,37 @@ public:
 
 using TqzStreamPtr = std::shared_ptr<TqzStream>;
 
+// A stream whose bytes are made as it is read, in blocks, from another
+// stream (data compressed or encrypted on its way to the output). It is read
+// once, front to back: writing, rewinding and positioning are refused.
+class TqzOneWayStream : public TqzStream {
+public:
+    using TqzStream::Read;
+    using TqzStream::Write;
+
+    int32_t Read(uint8_t* buffer, uint32_t count) final;
+    int LookChar() override;
+    int GetChar() override;
+    // Raises ExInvalidStream.
+    int32_t Write(const uint8_t* bytes, uint32_t count) override;
+    int64_t GetPosition() override { return FDelivered; }
+    TqzStream* GetBaseStream() override { return this; }
+    TqzStream* GetUndecodedStream() override { return this; }
+    int64_t GetSize() override { return 0; }
+    // Raises ExInvalidStream: what was made cannot be made again.
+    void Reset() override;
+    void SetPosition(int64_t, SeekOrigin) override {}
+    TqzStreamType GetType() override { return TqzStreamType::stWeird; }
+
+protected:
+    // Makes up to `count` bytes into `buffer`; 0 only at the end.
+    virtual int32_t Produce(uint8_t* buffer, uint32_t count) = 0;
+
+private:
+    int FPeeked = -1;  // a byte LookChar made and Read has not handed out
+    int64_t FDelivered = 0;
+};
+
 class TqzBaseStream : public TqzStream {
 public:
     TqzStream* GetBaseStream() override { return this; }

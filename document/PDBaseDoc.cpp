@@ -17,6 +17,7 @@
 #include "core/PDString.h"
 #include "core/PDWriter.h"
 #include "core/PDXRef.h"
+#include "filters/CryptStream.h"
 #include "filters/DocumentSecurity.h"
 
 namespace qz::document {
@@ -533,13 +534,28 @@ bool TqzPDBaseDoc::IsStreamEncrypted(const core::TqzPDDictionary& streamDict) {
     return FSecurity == nullptr || FSecurity->IsStreamEncrypted(streamDict);
 }
 
-std::string TqzPDBaseDoc::EncryptStreamForOutput(const std::string& bytes, const core::TqzPDDictionary* streamDict,
-                                                 uint32_t objNumber, uint32_t genNumber) {
+filters::DocumentSecurity* TqzPDBaseDoc::StreamOutputSecurity(const core::TqzPDDictionary* streamDict) const {
     filters::DocumentSecurity* security = FOutputSecurity != nullptr ? FOutputSecurity.get()
                                           : (FIsEncrypted ? FSecurity.get() : nullptr);
-    if (security == nullptr) return bytes;
-    if (streamDict != nullptr && !security->IsStreamEncrypted(*streamDict)) return bytes;
-    return security->EncryptStreamData(bytes, objNumber, genNumber);
+    if (security == nullptr) return nullptr;
+    if (streamDict != nullptr && !security->IsStreamEncrypted(*streamDict)) return nullptr;
+    return security;
+}
+
+std::string TqzPDBaseDoc::EncryptStreamForOutput(const std::string& bytes, const core::TqzPDDictionary* streamDict,
+                                                 uint32_t objNumber, uint32_t genNumber) {
+    filters::DocumentSecurity* security = StreamOutputSecurity(streamDict);
+    return security == nullptr ? bytes : security->EncryptStreamData(bytes, objNumber, genNumber);
+}
+
+core::TqzStreamPtr TqzPDBaseDoc::EncryptingStreamForOutput(core::TqzStreamPtr plain,
+                                                           const core::TqzPDDictionary* streamDict,
+                                                           uint32_t objNumber, uint32_t genNumber) {
+    filters::DocumentSecurity* security = StreamOutputSecurity(streamDict);
+    if (security == nullptr || security->StreamMethod() == filters::CryptMethod::Identity) return plain;
+    const filters::CryptMethod method = security->StreamMethod();
+    return std::make_shared<filters::TqzEncryptingStream>(
+        std::move(plain), method, filters::ObjectKey(security->GetFileKey(), method, objNumber, genNumber));
 }
 
 std::string TqzPDBaseDoc::DecryptString(const std::string& bytes, uint32_t objNumber, uint32_t genNumber) {

@@ -151,6 +151,9 @@ public:
     bool IsStreamEncrypted(const core::TqzPDDictionary& streamDict) override;
     std::string EncryptStreamForOutput(const std::string& bytes, const core::TqzPDDictionary* streamDict,
                                        uint32_t objNumber, uint32_t genNumber) override;
+    // Encrypts in blocks as it is read: no stream is held whole.
+    core::TqzStreamPtr EncryptingStreamForOutput(core::TqzStreamPtr plain, const core::TqzPDDictionary* streamDict,
+                                                 uint32_t objNumber, uint32_t genNumber) override;
     core::TqzPDDictionary* GetEncryptionDict() override;
 
     // ---- signing ----
@@ -184,6 +187,9 @@ private:
     // Clears the written flags of an earlier save and prepares the
     // encryption of this one.
     void PrepareSave();
+    // The handler that encrypts the data of a stream with that dictionary for
+    // the output; none when it is written plain.
+    filters::DocumentSecurity* StreamOutputSecurity(const core::TqzPDDictionary* streamDict) const;
     // The trailer's reference number for `key`, 0 when the entry is not a reference.
     uint32_t TrailerRefNumber(const char* key) const;
 

@@ -196,6 +196,75 @@ void TqzDecrypt::FinishAES() {
 }
 
 // ---------------------------------------------------------------------------
+// TqzEncryptingStream
+
+TqzEncryptingStream::TqzEncryptingStream(core::TqzStreamPtr plain, CryptMethod method, std::string objectKey,
+                                         uint64_t count)
+    : FPlain(std::move(plain)), FMethod(method), FKey(std::move(objectKey)), FAll(count == 0), FLeft(count) {
+    if (!FPlain) throw core::streams::ExInvalidStream();
+    if (FMethod == CryptMethod::RC4) FRC4.Init(FKey);
+    if (FMethod == CryptMethod::AESV2) {
+        CheckAESKey(FKey);
+        // The vector is the encryption of a zero block, as for strings.
+        const uint8_t zero[kAESBlock] = {};
+        uint8_t iv[kAESBlock];
+        AES_Init_Encr(Bytes(FKey), 128, FAES);
+        AES_Encrypt(zero, iv, FAES);
+        AES_CBC_Init_Encr(Bytes(FKey), 128, iv, FAES);
+        FQueue.assign(reinterpret_cast<const char*>(iv), kAESBlock);
+    }
+}
+
+uint32_t TqzEncryptingStream::ReadPlain(uint8_t* buffer, uint32_t want) {
+    if (!FAll) want = static_cast<uint32_t>(std::min<uint64_t>(want, FLeft));
+    if (FEnded || want == 0) return 0;
+    const int32_t got = FPlain->Read(buffer, want);
+    if (got <= 0) {
+        FEnded = true;
+        return 0;
+    }
+    if (!FAll) FLeft -= static_cast<uint64_t>(got);
+    return static_cast<uint32_t>(got);
+}
+
+void TqzEncryptingStream::FillAES() {
+    // Room for one extra block: the padding is added to the last piece.
+    if (FBlock.empty()) FBlock.resize(kCryptBlock + kAESBlock);
+    const uint32_t got = ReadPlain(FBlock.data() + FCarry, kCryptBlock);
+    size_t size = FCarry + got;
+    if (got == 0) {
+        const size_t pad = kAESBlock - size % kAESBlock;
+        std::memset(FBlock.data() + size, static_cast<int>(pad), pad);
+        size += pad;
+        FCarry = 0;
+        FEnded = true;
+    } else {
+        FCarry = size % kAESBlock;
+        size -= FCarry;
+    }
+    AES_CBC_Encrypt(FBlock.data(), FBlock.data(), size, FAES);
+    FQueue.assign(reinterpret_cast<const char*>(FBlock.data()), size);
+    FQueueAt = 0;
+    if (FCarry > 0) std::memmove(FBlock.data(), FBlock.data() + size, FCarry);
+}
+
+int32_t TqzEncryptingStream::Produce(uint8_t* buffer, uint32_t count) {
+    if (FMethod != CryptMethod::AESV2) {
+        const uint32_t got = ReadPlain(buffer, count);
+        if (FMethod == CryptMethod::RC4) FRC4.Apply(buffer, got);
+        return static_cast<int32_t>(got);
+    }
+    while (FQueueAt >= FQueue.size()) {
+        if (FEnded) return 0;
+        FillAES();
+    }
+    const size_t n = std::min<size_t>(count, FQueue.size() - FQueueAt);
+    std::memcpy(buffer, FQueue.data() + FQueueAt, n);
+    FQueueAt += n;
+    return static_cast<int32_t>(n);
+}
+
+// ---------------------------------------------------------------------------
 // TqzEncrypt
 
 TqzEncrypt::TqzEncrypt(core::TqzStream* source, CryptMethod method, std::string objectKey)
@@ -205,52 +274,15 @@ TqzEncrypt::TqzEncrypt(core::TqzStream* source, CryptMethod method, std::string 
 
 int32_t TqzEncrypt::Write(core::TqzStream& out, uint32_t count) {
     if (!FSource) throw core::streams::ExInvalidStream();
-    const bool all = count == 0;
-    uint64_t left = count;
+    // The source is the caller's; the encrypting stream only borrows it.
+    TqzEncryptingStream encrypted(core::TqzStreamPtr(core::TqzStreamPtr(), FSource), FMethod, FKey, count);
+    const auto block = std::make_unique_for_overwrite<uint8_t[]>(kCryptBlock);
     uint64_t written = 0;
-    RC4Keystream rc4;
-    TAESContext aes{};
-    if (FMethod == CryptMethod::RC4) rc4.Init(FKey);
-    if (FMethod == CryptMethod::AESV2) {
-        // The vector is the encryption of a zero block, as for strings.
-        const uint8_t zero[kAESBlock] = {};
-        uint8_t iv[kAESBlock];
-        AES_Init_Encr(Bytes(FKey), 128, aes);
-        AES_Encrypt(zero, iv, aes);
-        AES_CBC_Init_Encr(Bytes(FKey), 128, iv, aes);
-        out.Write(iv, kAESBlock);
-        written += kAESBlock;
-    }
-    // Room for one extra block: AES padding is added to the last piece.
-    std::vector<uint8_t> block(kCryptBlock + kAESBlock);
-    size_t carry = 0;  // AES: bytes of an incomplete block kept for the next piece
     for (;;) {
-        const uint32_t want = all ? kCryptBlock : static_cast<uint32_t>(std::min<uint64_t>(left, kCryptBlock));
-        int32_t got = 0;
-        if (want > 0) got = FSource->Read(block.data() + carry, want);
-        if (got < 0) got = 0;
-        if (!all) left -= static_cast<uint64_t>(got);
-        const bool end = got == 0 || (!all && left == 0);
-        size_t size = carry + static_cast<size_t>(got);
-        if (FMethod == CryptMethod::RC4) rc4.Apply(block.data(), size);
-        if (FMethod == CryptMethod::AESV2) {
-            if (end) {
-                const size_t pad = kAESBlock - size % kAESBlock;
-                std::memset(block.data() + size, static_cast<int>(pad), pad);
-                size += pad;
-                carry = 0;
-            } else {
-                carry = size % kAESBlock;
-                size -= carry;
-            }
-            AES_CBC_Encrypt(block.data(), block.data(), size, aes);
-        }
-        if (size > 0) {
-            out.Write(block.data(), static_cast<uint32_t>(size));
-            written += size;
-        }
-        if (end) break;
-        if (carry > 0) std::memmove(block.data(), block.data() + size, carry);
+        const int32_t got = encrypted.Read(block.get(), kCryptBlock);
+        if (got <= 0) break;
+        out.Write(block.get(), static_cast<uint32_t>(got));
+        written += static_cast<uint64_t>(got);
     }
     return static_cast<int32_t>(std::min<uint64_t>(written, INT32_MAX));
 }

@@ -75,13 +75,45 @@ private:
     bool FDone = false;
 };
 
+// Yields `count` bytes (0: all) of `plain`, read from where it stands,
+// encrypted under one object key as they are read, in blocks: RC4 carries its
+// keystream across blocks; AESV2 starts with the initialisation vector,
+// holds an incomplete block back and pads the last one.
+class TqzEncryptingStream final : public core::TqzOneWayStream {
+public:
+    TqzEncryptingStream(core::TqzStreamPtr plain, CryptMethod method, std::string objectKey, uint64_t count = 0);
+
+protected:
+    int32_t Produce(uint8_t* buffer, uint32_t count) override;
+
+private:
+    // Reads up to `want` plain bytes into `buffer`; 0 at the end or the count.
+    uint32_t ReadPlain(uint8_t* buffer, uint32_t want);
+    // AESV2: encrypts the next block of input into FQueue.
+    void FillAES();
+
+    core::TqzStreamPtr FPlain;
+    CryptMethod FMethod;
+    std::string FKey;
+    bool FAll;
+    uint64_t FLeft;
+    bool FEnded = false;
+    RC4Keystream FRC4;
+    TAESContext FAES{};
+    std::vector<uint8_t> FBlock;  // AESV2: an incomplete block carried, then new input
+    size_t FCarry = 0;
+    std::string FQueue;  // AESV2: encrypted bytes not yet handed out, from FQueueAt
+    size_t FQueueAt = 0;
+};
+
 class TqzEncrypt final : public core::TqzEncode {
 public:
     TqzEncrypt(core::TqzStream* source, CryptMethod method, std::string objectKey);
 
     // Encrypts `count` bytes (0: all) read from the source from where it
-    // stands, in blocks, and writes them to `out`. Returns the number of bytes
-    // written. Errors propagate: a stream is never written short in silence.
+    // stands, in blocks (TqzEncryptingStream), and writes them to `out`.
+    // Returns the number of bytes written. Errors propagate: a stream is
+    // never written short in silence.
     int32_t Write(core::TqzStream& out, uint32_t count) override;
     // Encrypts the first `count` bytes of `buffer` (0: all) and writes them
     // into the source stream after rewinding it; returns the bytes written.

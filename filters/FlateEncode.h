@@ -1,22 +1,74 @@
 #pragma once
-// TqzFlateEncode: compresses stream data for writing, through zlib at level 1
-// with the zlib header and checksum. The source stream is borrowed (the
-// filter stream keeps it alive). Data moves in blocks: nothing is copied
-// whole into memory.
+// Flate compression for writing, through zlib with the zlib header and
+// checksum. TqzDeflatingStream yields a source's data compressed as it is
+// read, in blocks, so that no stream is held whole; TqzFlateEncode is the
+// encoder of the Flate filter stream, always at level 1.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/FilterStream.h"
 
 namespace qz::filters {
 
-// Compresses everything `source` yields from where it stands into `out`;
-// returns the number of compressed bytes. zlib's errors raise
-// ExCompressionError.
+// Yields everything `source` yields from where it stands, compressed at
+// level 1. With `storeWhatDoesNotShrink`, data whose first block level 1
+// does not shrink by a worthwhile share is written in stored Deflate blocks
+// instead (still Flate data, made at the speed of a copy); a stream that
+// fits in its first block is written in whichever form is smaller. zlib's
+// errors raise ExCompressionError.
+class TqzDeflatingStream final : public core::TqzOneWayStream {
+public:
+    TqzDeflatingStream(core::TqzStreamPtr source, bool storeWhatDoesNotShrink);
+    ~TqzDeflatingStream() override;
+    TqzDeflatingStream(const TqzDeflatingStream&) = delete;
+    TqzDeflatingStream& operator=(const TqzDeflatingStream&) = delete;
+
+    // True when the data goes out in stored blocks (known once reading began).
+    bool WritesStoredBlocks() const { return FStoredBlocks; }
+
+protected:
+    int32_t Produce(uint8_t* buffer, uint32_t count) override;
+
+private:
+    enum class State : uint8_t { Start, Compressing, Stored, Done };
+    class Run;
+
+    // Reads the first block and chooses the form.
+    void Begin();
+    // Fills FInput from the source as far as it goes; returns the bytes read.
+    uint32_t ReadBlock();
+    int32_t Compress(uint8_t* buffer, uint32_t count);
+    int32_t Store(uint8_t* buffer, uint32_t count);
+    // Queues a stored block's header and, unless null, its data.
+    void QueueStoredBlock(const uint8_t* data, uint32_t size, bool final);
+    // Makes the `size` bytes read into the input block the current stored
+    // block, final when the source has ended.
+    void StartStoredBlock(uint32_t size);
+    void QueueTrailer();
+
+    core::TqzStreamPtr FSource;
+    bool FStoreWhatDoesNotShrink;
+    State FState = State::Start;
+    bool FStoredBlocks = false;
+    std::unique_ptr<Run> FRun;
+    uint32_t FInputSize = 0;   // bytes of the first block
+    bool FInputEnded = false;  // the source gave its last byte
+    uint32_t FAdler = 1;       // checksum of the stored data so far
+    // The stored block being handed out: its header, then FBlockSize bytes of
+    // the input block; FBlockAt counts what has gone out of both.
+    uint8_t FBlockHeader[5] = {};
+    uint32_t FBlockSize = 0;
+    uint32_t FBlockAt = 0;
+    std::string FQueue;        // bytes made but not yet handed out, from FQueueAt
+    size_t FQueueAt = 0;
+};
+
+// Compresses everything `source` yields from where it stands into `out` at
+// level 1; returns the number of compressed bytes.
 int64_t FlateCompress(core::TqzStream& source, core::TqzStream& out);
-// Compresses `size` bytes into `out`; returns the sum of what out's writes
-// returned.
+// Compresses `size` bytes into `out` at level 1; returns the bytes written.
 int64_t FlateCompress(const uint8_t* data, size_t size, core::TqzStream& out);
 
 class TqzFlateEncode final : public core::TqzEncode {

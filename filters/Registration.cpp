@@ -7,8 +7,8 @@
 namespace qz::filters {
 
 void RegisterFilters() {
-    core::FilterHooks().FlateEncode = [](core::TqzStream& source, core::TqzStream& out) {
-        FlateCompress(source, out);
+    core::FilterHooks().FlateEncoder = [](core::TqzStreamPtr source) -> core::TqzStreamPtr {
+        return std::make_shared<TqzDeflatingStream>(std::move(source), true);
     };
     core::FilterHooks().GetFilter = &TqzPDFilterManager::GetFilter;
 }

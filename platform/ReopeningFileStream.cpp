@@ -226,6 +226,11 @@ int64_t ReopeningFileStream::Read(void* buffer, int64_t count) {
     count = std::min(count, size_ - position_);
     const int64_t n =
         DescriptorPool::Instance().Read(id_, path_, identity_, static_cast<char*>(buffer), count, position_);
+    // The file ends before the size it had when opened: cut short since, its
+    // data would otherwise end early without a word.
+    if (n < count) {
+        throw EStreamError("Cannot read file \"" + path_.string() + "\": it is shorter than when it was opened");
+    }
     position_ += n;
     return n;
 }

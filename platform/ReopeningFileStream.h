@@ -32,7 +32,7 @@ public:
     // The size found at opening; the file is not expected to change.
     int64_t Size() override { return size_; }
 
-    const std::filesystem::path& Path() const { return path_; }
+    const std::filesystem::path& Path() const override { return path_; }
     // Whether the stream holds a descriptor now (for tests and diagnostics).
     bool HoldsDescriptor() const;
 

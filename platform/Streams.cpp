@@ -25,6 +25,11 @@ std::string SystemMessage(const std::string& what, const std::filesystem::path& 
 
 }  // namespace
 
+const std::filesystem::path& Stream::Path() const {
+    static const std::filesystem::path none;
+    return none;
+}
+
 void Stream::ReadBuffer(void* buffer, int64_t count) {
     if (count < 0 || Read(buffer, count) != count) throw EStreamError("Stream read error");
 }
@@ -114,17 +119,26 @@ FileStream::~FileStream() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-void FileStream::Flush() {
-    size_t done = 0;
-    while (done < writeBuffer_.size()) {
-        const ssize_t n = ::pwrite(fd_, writeBuffer_.data() + done, writeBuffer_.size() - done,
-                                   static_cast<off_t>(writeStart_ + static_cast<int64_t>(done)));
+void FileStream::WriteAt(const char* bytes, int64_t count, int64_t offset) {
+    int64_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pwrite(fd_, bytes + done, static_cast<size_t>(count - done), static_cast<off_t>(offset + done));
         if (n < 0) {
             if (errno == EINTR) continue;
-            writeBuffer_.clear();
             throw EStreamError(SystemMessage("Cannot write file", path_));
         }
-        done += static_cast<size_t>(n);
+        done += n;
+    }
+}
+
+void FileStream::Flush() {
+    if (writeBuffer_.empty()) return;
+    try {
+        WriteAt(writeBuffer_.data(), static_cast<int64_t>(writeBuffer_.size()), writeStart_);
+    } catch (...) {
+        // The bytes are not offered again.
+        writeBuffer_.clear();
+        throw;
     }
     writeBuffer_.clear();
 }
@@ -167,8 +181,8 @@ int64_t FileStream::Write(const void* buffer, int64_t count) {
         Flush();
         writeStart_ = position_;
         if (static_cast<size_t>(count) >= kFileWriteBufferSize) {
-            writeBuffer_.assign(in, in + count);
-            Flush();
+            // Large enough to go to the file as it is, without a copy.
+            WriteAt(in, count, position_);
             position_ += count;
             return count;
         }

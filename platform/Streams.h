@@ -29,6 +29,9 @@ public:
     virtual int64_t Seek(int64_t offset, SeekOrigin origin) = 0;
     virtual int64_t Size() = 0;
     virtual void SetSize(int64_t size) = 0;
+    // The file the stream reads or writes; empty for a stream in memory.
+    // Failures found while reading data long after it was opened name it.
+    virtual const std::filesystem::path& Path() const;
 
     int64_t Position() { return Seek(0, SeekOrigin::Current); }
     void SetPosition(int64_t position) { Seek(position, SeekOrigin::Beginning); }
@@ -90,9 +93,12 @@ public:
     void Flush();
     // Flushes and asks the system to put the data on disk.
     void Sync();
-    const std::filesystem::path& Path() const { return path_; }
+    const std::filesystem::path& Path() const override { return path_; }
 
 private:
+    // Writes all `count` bytes at `offset`; raises EStreamError on failure.
+    void WriteAt(const char* bytes, int64_t count, int64_t offset);
+
     std::filesystem::path path_;
     int fd_ = -1;
     // The size of a file opened for reading only, asked once: readers ask

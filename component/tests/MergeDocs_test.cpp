@@ -13,6 +13,8 @@
 namespace qz::component {
 namespace {
 
+using testing::PdfBuilder;
+
 using MergeDocsTest = ThreeMarkedFiles;
 
 TEST_F(MergeDocsTest, ThreeFilesGiveTheirPagesInListOrderCheckedByOutsideTools) {
@@ -159,6 +161,34 @@ TEST_F(MergeDocsTest, ASourceThatDoesNotOpenEndsTheMergeNamingItAndTheComponentS
         EXPECT_EQ(std::string(e.what()), "Could not merge " + missing.string() + ": File Not Found");
         EXPECT_THROW(std::rethrow_exception(NestedCause(e)), EFileNotFound);
     }
+}
+
+TEST_F(MergeDocsTest, ASourceWhoseDataFailsWhileTheResultIsWrittenIsNamed) {
+    // A source's stream data is read only when the result is saved. Here the
+    // second file is cut short after the merge, in the middle of its page's
+    // long content, which stands last before its cross-reference table.
+    PdfBuilder builder = testing::MinimalDocument(1, "CUT");
+    std::string content = testing::MarkerPageContent("CUT", 1);
+    for (int line = 0; line < 20000; ++line) content += "% line " + std::to_string(line) + "\n";
+    const int32_t longContent = builder.AddStream("<< >>", content);
+    builder.Set(4, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 3 0 R >> >> "
+                   "/Contents " + std::to_string(longContent) + " 0 R >>");
+    const testing::PdfFile built = builder.Build();
+    const fs::path cut = dir_.Write("cut.pdf", built.bytes);
+    const fs::path out = dir_.File("out.pdf");
+    const auto before = FolderEntries(dir_.Path());
+
+    TqzPDFDocument component;
+    component.MergeDocs(Paths({a_, cut}));
+    fs::resize_file(cut, static_cast<uintmax_t>(built.offsets.at(longContent) + 1000));
+    try {
+        component.SaveToFile(out, false, false);
+        FAIL() << "the save went on";
+    } catch (const std::exception& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Could not merge " + cut.string() + ": ", 0), 0u) << e.what();
+    }
+    // Nothing was written.
+    EXPECT_EQ(FolderEntries(dir_.Path()), before);
 }
 
 TEST_F(MergeDocsTest, ASecondSaveAfterAMergeReadsTheSourcesAgain) {

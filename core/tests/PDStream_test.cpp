@@ -15,6 +15,10 @@
 #include "core/PDStream.h"
 #include "core/PDXRef.h"
 #include "core/tests/FakeDocument.h"
+#include "filters/Registration.h"
+#include "platform/Streams.h"
+#include "testing/PdfBuilder.h"
+#include "testing/TempDir.h"
 
 using namespace qz::core;
 using qz::core::testing::FakeDocument;
@@ -74,20 +78,69 @@ std::string Upper(const std::string& s) {
 // Stands in for the Flate encoder the filters library registers.
 class FakeFlate {
 public:
-    FakeFlate() : saved_(FilterHooks().FlateEncode) {
-        FilterHooks().FlateEncode = [](TqzStream& source, TqzStream& out) {
+    FakeFlate() : saved_(FilterHooks().FlateEncoder) {
+        FilterHooks().FlateEncoder = [](TqzStreamPtr source) -> TqzStreamPtr {
             std::string data;
-            for (int c; (c = source.GetChar()) >= 0;) data.push_back(static_cast<char>(c));
-            out.Write("Z(" + data + ")");
+            for (int c; (c = source->GetChar()) >= 0;) data.push_back(static_cast<char>(c));
+            return std::make_shared<TqzMemoryStream>("Z(" + data + ")");
         };
     }
-    ~FakeFlate() { FilterHooks().FlateEncode = saved_; }
+    ~FakeFlate() { FilterHooks().FlateEncoder = saved_; }
 
 private:
-    std::function<void(TqzStream&, TqzStream&)> saved_;
+    std::function<TqzStreamPtr(TqzStreamPtr)> saved_;
 };
 
 TqzStreamPtr Memory(const std::string& bytes) { return std::make_shared<TqzMemoryStream>(bytes); }
+
+// A decoder that hands out `decoded` in blocks and then, instead of ending,
+// runs `failure` (throws), as a decoder that meets damage or its size limit
+// part way does.
+class FailingDecoder : public TqzDecode {
+public:
+    FailingDecoder(TqzStream& inner, std::string decoded, std::function<void()> failure)
+        : inner_(inner), decoded_(std::move(decoded)), failure_(std::move(failure)) {}
+    int GetChar() override {
+        uint8_t c = 0;
+        return Read(&c, 1) == 1 ? c : -1;
+    }
+    int32_t Read(uint8_t* buffer, uint32_t count) override {
+        if (pos_ == decoded_.size()) failure_();
+        const size_t n = std::min<size_t>(count, decoded_.size() - pos_);
+        std::copy_n(decoded_.data() + pos_, n, reinterpret_cast<char*>(buffer));
+        pos_ += n;
+        return static_cast<int32_t>(n);
+    }
+    void Reset() override {
+        inner_.Reset();
+        pos_ = 0;
+    }
+
+private:
+    TqzStream& inner_;
+    std::string decoded_;
+    std::function<void()> failure_;
+    size_t pos_ = 0;
+};
+
+class FailingFilter : public TqzFilterStream {
+public:
+    FailingFilter(TqzStreamPtr inner, std::string decoded, std::function<void()> failure)
+        : TqzFilterStream(std::move(inner)) {
+        FDecoder = std::make_unique<FailingDecoder>(*FStream, std::move(decoded), std::move(failure));
+    }
+    TqzStreamType GetType() override { return TqzStreamType::stLZW; }
+};
+
+// Compares long outputs without printing them whole.
+::testing::AssertionResult SameBytes(const std::string& got, const std::string& want) {
+    if (got == want) return ::testing::AssertionSuccess();
+    size_t i = 0;
+    while (i < got.size() && i < want.size() && got[i] == want[i]) ++i;
+    return ::testing::AssertionFailure() << "got " << got.size() << " bytes, want " << want.size()
+                                         << ", first difference at " << i << ": ..."
+                                         << got.substr(i > 20 ? i - 20 : 0, 60);
+}
 
 // A stream object as the reader leaves one: dictionary and stream unchanged.
 std::unique_ptr<TqzPDStream> ReadStream(FakeDocument& doc, TqzStreamPtr data, uint32_t number,
@@ -282,7 +335,7 @@ TEST(PDStream, HostileLengthsAndMissingEncoder) {
     EXPECT_EQ(SaveText(*withRef, xref),
               "2 0 obj\r\n4\r\nendobj\r\n1 0 obj\r\n<</Length 2 0 R /Filter /DCTDecode >>\r\nstream\r\nABCD\r\nendstream\r\nendobj\r\n");
 
-    FilterHooks().FlateEncode = nullptr;
+    FilterHooks().FlateEncoder = nullptr;
     auto content = ReadStream(doc, Memory("x"), kDirectObject, [](auto&) {});
     EXPECT_THROW(SaveText(*content), ExInvalidStream);
 }
@@ -318,4 +371,115 @@ TEST(PDStream, AssignTakesStoredBytesAndWindowsWork) {
     EXPECT_EQ(bytes, "3456");
     EXPECT_EQ(copy.MakeSubStream(0, 1, true, nullptr), nullptr);  // not a base stream
     EXPECT_TRUE(whole.Isof("") == false);
+}
+
+TEST(PDStream, ShortStreamsAreWrittenAsTheyAlwaysWere) {
+    // The real encoder: level 1 as zlib writes it, the length direct.
+    qz::filters::RegisterFilters();
+    FakeDocument doc;
+    for (const std::string& data : {qz::testing::MarkerPageContent("SHORT", 1), std::string(5000, 'q'),
+                                    std::string("\x01\x9f\x33\xe0\x7a\xc4\x05\xbb", 8)}) {
+        auto stream = ReadStream(doc, Memory(data), 9, [](auto&) {});
+        const std::string compressed = qz::testing::FlateCompress(data, 1);
+        EXPECT_TRUE(SameBytes(SaveText(*stream), "1 0 obj\r\n<</Filter /FlateDecode /Length " +
+                                                     std::to_string(compressed.size()) + " >>\r\nstream\r\n" +
+                                                     compressed + "\r\nendstream\r\nendobj\r\n"));
+    }
+}
+
+TEST(PDStream, LongDataGetsItsLengthAsAnObjectWrittenRightAfterIt) {
+    FakeDocument doc;
+    FakeFlate flate;
+    const struct {
+        const char* name;
+        size_t written;  // the bytes the encoder makes
+        bool lengthAfter;
+    } cases[] = {
+        {"short", 1000, false},
+        {"just within the block held back", (size_t{1} << 20) - 100, false},
+        {"just past it", (size_t{1} << 20) + 100, true},
+        {"several MiB", size_t{3} << 20, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string data(c.written - 3, 'a');  // the fake encoder adds "Z(" and ")"
+        const std::string body = "Z(" + data + ")";
+        auto stream = ReadStream(doc, Memory(data), 7, [](auto&) {});
+        TqzPDXRef xref;
+        const std::string out = SaveText(*stream, xref);
+        const std::string end = "\r\nendstream\r\nendobj\r\n";
+        const std::string length = std::to_string(c.written);
+        if (!c.lengthAfter) {
+            EXPECT_TRUE(SameBytes(out, "1 0 obj\r\n<</Filter /FlateDecode /Length " + length + " >>\r\nstream\r\n" +
+                                           body + end));
+            EXPECT_EQ(xref.GetLastObjectNumber(), 1u);
+            continue;
+        }
+        const std::string head = "1 0 obj\r\n<</Filter /FlateDecode /Length 2 0 R >>\r\nstream\r\n";
+        EXPECT_TRUE(SameBytes(out, head + body + end + "2 0 obj\r\n" + length + "\r\nendobj\r\n"));
+        EXPECT_EQ(xref.GetLastObjectNumber(), 2u);
+        EXPECT_EQ(xref.GetEntry(2).GetOffset(), head.size() + body.size() + end.size());
+    }
+    // A direct stream stands inside another object: held whole, its /Length direct.
+    auto direct = ReadStream(doc, Memory(std::string((size_t{3} << 20) - 3, 'b')), kDirectObject, [](auto&) {});
+    const std::string out = SaveText(*direct);
+    EXPECT_EQ(out.rfind("<</Filter /FlateDecode /Length 3145728 >>\r\nstream\r\nZ(bbb", 0), 0u) << out.substr(0, 60);
+}
+
+TEST(PDStream, DataFoundTooLargeToDecodeIsReplacedByItsStoredBytes) {
+    FakeDocument doc;
+    FakeFlate flate;
+    // Found within the block held back, and after the dictionary and a part
+    // of the data were written: either way only the stored bytes remain.
+    for (size_t decoded : {size_t{1000}, size_t{3} << 20}) {
+        SCOPED_TRACE(decoded);
+        auto data = std::make_shared<FailingFilter>(Memory("tiny"), std::string(decoded, 'x'),
+                                                    [] { throw ExLimitExceeded("too large"); });
+        auto stream = ReadStream(doc, data, 5, [](auto& d) {
+            d.Add("Type", Name("Metadata"));  // written decoded, as it comes
+            d.Add("Filter", Name("LZWDecode"));
+        });
+        stream->GetDict()->SetIsChanged(true);
+        TqzPDXRef xref;
+        EXPECT_TRUE(SameBytes(SaveText(*stream, xref),
+                              "1 0 obj\r\n<</Type /Metadata /Filter /LZWDecode /Length 4 >>\r\nstream\r\ntiny\r\n"
+                              "endstream\r\nendobj\r\n"));
+        EXPECT_EQ(xref.GetLastObjectNumber(), 1u);
+    }
+}
+
+TEST(PDStream, AFailureReadingTheDataNamesTheFileItComesFrom) {
+    FakeDocument doc;
+    FakeFlate flate;
+    qz::testing::TempDir dir;
+    const auto path = dir.Write("source.pdf", "....stored bytes....");
+    auto file = std::make_shared<qz::platform::FileStream>(path, qz::platform::FileMode::OpenRead);
+    // Fails at once, and after more than the block held back was written.
+    for (size_t decoded : {size_t{0}, size_t{3} << 20}) {
+        SCOPED_TRACE(decoded);
+        auto window = std::make_shared<TqzFileStream>(file, 4, 12, true);
+        auto data = std::make_shared<FailingFilter>(window, std::string(decoded, 'x'),
+                                                    [] { throw ExInvalidStream("Invalid Stream: damaged"); });
+        auto stream = ReadStream(doc, data, 3, [](auto& d) { d.Add("Type", Name("Metadata")); });
+        stream->GetDict()->SetIsChanged(true);
+        try {
+            SaveText(*stream);
+            FAIL() << "no exception";
+        } catch (const ExSourceDataError& e) {
+            EXPECT_EQ(std::string(e.what()), "Could not merge " + path.string() + ": Invalid Stream: damaged");
+            EXPECT_EQ(e.Source(), path.string());
+            EXPECT_THROW(std::rethrow_if_nested(e), ExInvalidStream);
+        }
+    }
+    // Data in memory has no file to name: the failure passes as it is.
+    auto inMemory = std::make_shared<FailingFilter>(Memory("abc"), "", [] { throw ExInvalidStream(); });
+    auto stream = ReadStream(doc, inMemory, 3, [](auto&) {});
+    stream->GetDict()->SetIsChanged(true);
+    try {
+        SaveText(*stream);
+        FAIL() << "no exception";
+    } catch (const ExSourceDataError& e) {
+        FAIL() << e.what();
+    } catch (const ExInvalidStream&) {
+    }
 }

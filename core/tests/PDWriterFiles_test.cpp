@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
+#include <random>
 #include <regex>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "core/PDArray.h"
 #include "core/PDDictionary.h"
 #include "core/PDInteger.h"
+#include "core/PDStream.h"
 #include "core/PDString.h"
 #include "core/PDWriter.h"
 #include "core/tests/FakeWriterDocument.h"
@@ -265,6 +268,178 @@ TEST_F(WriterFilesTest, IncrementalUpdateInPlace) {
     } catch (const EBrevanto& e) {
         EXPECT_STREQ(e.what(), TqzPDWriter::kOverwritesLoadedFile);
     }
+}
+
+// ---- long streams ----
+
+std::string RandomSamples(size_t n, uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (auto& c : s) c = static_cast<char>(rng() & 0xFF);
+    return s;
+}
+
+// MinimalDocument(2) whose first page shows two images of random samples,
+// one unfiltered (written anew in stored blocks) and one already Flate data
+// (copied as it is), and whose second page's content is padded with comment
+// lines to several MiB (compressed at level 1 to more than the block held
+// back).
+struct LongStreamsFile {
+    PdfBuilder builder;
+    std::string image;    // the unfiltered samples
+    std::string content;  // the long page content (object 7)
+    int32_t imageNumber = 0;
+};
+
+LongStreamsFile LongStreams() {
+    LongStreamsFile f;
+    f.builder = qz::testing::MinimalDocument(2, "LONG");
+    f.image = RandomSamples(640 * 640 * 3, 1);  // just past the block held back
+    const int32_t plain = f.imageNumber = f.builder.AddStream(
+        "<< /Type /XObject /Subtype /Image /Width 640 /Height 640 /ColorSpace /DeviceRGB /BitsPerComponent 8 >>",
+        f.image);
+    const int32_t packed = f.builder.AddStream(
+        "<< /Type /XObject /Subtype /Image /Width 1000 /Height 700 /ColorSpace /DeviceRGB /BitsPerComponent 8 >>",
+        RandomSamples(1000 * 700 * 3, 2), true);
+    f.builder.Set(4, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 3 0 R >> "
+                     "/XObject << /Im1 " + std::to_string(plain) + " 0 R /Im2 " + std::to_string(packed) +
+                         " 0 R >> >> /Contents 5 0 R >>");
+    f.builder.SetStream(5, "<< >>",
+                        "q 200 0 0 200 72 400 cm /Im1 Do Q q 200 0 0 140 320 400 cm /Im2 Do Q\n" +
+                            qz::testing::MarkerPageContent("LONG", 1));
+    // Comment lines of random numbers: level 1 halves them, no more.
+    f.content = qz::testing::MarkerPageContent("LONG", 2);
+    std::mt19937 rng(3);
+    while (f.content.size() < (size_t{4} << 20)) {
+        f.content += "% " + std::to_string(rng()) + " " + std::to_string(rng()) + " " + std::to_string(rng()) + "\n";
+    }
+    f.builder.SetStream(7, "<< >>", f.content);
+    return f;
+}
+
+// The streams of `pdf` whose /Length is an object written right after them,
+// by object number, with their dictionaries, each checked: that object holds
+// the number of bytes between "stream" and "endstream".
+std::map<int32_t, std::string> StreamsWithTheirLengthAfter(const std::string& pdf) {
+    std::map<int32_t, std::string> found;
+    const std::string dictEnd = " 0 R >>\r\nstream\r\n";
+    for (size_t at = pdf.find(dictEnd); at != std::string::npos; at = pdf.find(dictEnd, at + 1)) {
+        // "N 0 obj\r\n<<... /Length M 0 R >>" on one line.
+        const size_t lineStart = pdf.rfind("\r\n<<", at);
+        const size_t lengthKey = pdf.rfind("/Length ", at);
+        const size_t header = pdf.rfind("\r\n", lineStart - 1);
+        if (lineStart == std::string::npos || lengthKey == std::string::npos || lengthKey < lineStart) continue;
+        const std::string number = pdf.substr(header + 2, pdf.find(' ', header + 2) - header - 2);
+        const std::string lengthNumber = pdf.substr(lengthKey + 8, at - lengthKey - 8);
+        const size_t start = at + dictEnd.size();
+        const std::string end = "\r\nendstream\r\nendobj\r\n" + lengthNumber + " 0 obj\r\n";
+        const size_t stop = pdf.find(end, start);
+        if (stop == std::string::npos) {
+            ADD_FAILURE() << "object " << number << ": no length object right after it";
+            continue;
+        }
+        const size_t value = stop + end.size();
+        EXPECT_EQ(pdf.substr(value, pdf.find('\r', value) - value), std::to_string(stop - start)) << "object " << number;
+        found[std::stoi(number)] = pdf.substr(lineStart + 2, at - lineStart);
+    }
+    return found;
+}
+
+// The decoded data, as qpdf reads it, of the streams whose length follows them.
+// Compares without printing the data.
+::testing::AssertionResult SameData(std::vector<std::string> got, std::vector<std::string> want) {
+    std::sort(got.begin(), got.end());
+    std::sort(want.begin(), want.end());
+    if (got == want) return ::testing::AssertionSuccess();
+    auto failure = ::testing::AssertionFailure() << "got " << got.size() << " streams of";
+    for (const auto& g : got) failure << " " << g.size();
+    failure << " bytes, want " << want.size() << " of";
+    for (const auto& w : want) failure << " " << w.size();
+    return failure << " bytes";
+}
+
+std::vector<std::string> DecodedLongStreams(const std::filesystem::path& pdf, const std::string& bytes) {
+    std::vector<std::string> decoded;
+    for (const auto& [number, dict] : StreamsWithTheirLengthAfter(bytes)) {
+        EXPECT_NE(dict.find("/Filter /FlateDecode"), std::string::npos) << dict;
+        decoded.push_back(qz::testing::QpdfShowObjectFilteredStream(pdf, number));
+    }
+    return decoded;
+}
+
+TEST_F(WriterFilesTest, LongStreamsRoundTripWithTheirLengthWrittenAfterThem) {
+    QZ_REQUIRE_TOOLS("qpdf", "pdftoppm");
+    TempDir dir;
+    const LongStreamsFile f = LongStreams();
+    const std::string input = f.builder.Write();
+    const std::string output = FullSave(input);
+    // The same file on every run.
+    EXPECT_TRUE(output == FullSave(input));
+    EXPECT_TRUE(XRefOffsetsPointAtObjects(output));
+    const auto in = dir.Write("long-in.pdf", input);
+    const auto out = dir.Write("long-out.pdf", output);
+    EXPECT_TRUE(QpdfCheckPasses(out));
+    EXPECT_TRUE(SameRenders(in, out));
+    EXPECT_TRUE(SameData(DecodedLongStreams(out, output), {f.image, f.content}));
+    // The samples do not shrink: stored blocks ("78 01", then a block that
+    // is not the last, of 65535 bytes). The Flate image keeps its bytes and
+    // its direct /Length.
+    const size_t image = output.find("/Width 640");
+    ASSERT_NE(image, std::string::npos);
+    const size_t data = output.find("stream\r\n", image) + 8;
+    EXPECT_EQ(output.substr(data, 5), std::string("\x78\x01\x00\xff\xff", 5));
+    EXPECT_TRUE(std::regex_search(output, std::regex(R"(/Width 1000 [^\r]*/Length \d+ >>)")));
+}
+
+TEST_F(WriterFilesTest, LongStreamsInAnIncrementalUpdate) {
+    QZ_REQUIRE_TOOLS("qpdf");
+    TempDir dir;
+    const LongStreamsFile f = LongStreams();
+    const std::string input = f.builder.Write();
+    LoadedDocument doc(Input(input));
+    // The long content and the unfiltered image are written again.
+    for (uint32_t number : {7u, static_cast<uint32_t>(f.imageNumber)}) {
+        auto* stream = doc.GetObject(number);
+        ASSERT_TRUE(stream && stream->IsStream()) << number;
+        static_cast<TqzPDStream*>(stream)->GetDict()->SetIsChanged(true);
+    }
+    doc.SetIncremental();
+    const std::string output = Save(doc);
+    ASSERT_EQ(output.substr(0, input.size()), input);
+    EXPECT_TRUE(XRefOffsetsPointAtObjects(output));
+    const auto out = dir.Write("long-update.pdf", output);
+    EXPECT_TRUE(QpdfCheckPasses(out));
+    EXPECT_TRUE(SameData(DecodedLongStreams(out, output), {f.image, f.content}));
+}
+
+TEST_F(WriterFilesTest, SignedSaveWithLongStreams) {
+    QZ_REQUIRE_TOOLS("qpdf");
+    TempDir dir;
+    LongStreamsFile f = LongStreams();
+    const int32_t value = f.builder.Add("<< /Veltrano true /Pad <" + std::string(16000, '0') + "> >>");
+    const int32_t field = f.builder.Add("<< /FT /Sig /V " + std::to_string(value) + " 0 R >>");
+    f.builder.Set(1, "<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [" + std::to_string(field) + " 0 R] >> >>");
+    LoadedDocument doc(Input(f.builder.Write()));
+    testing::FakeSigningService service;
+    service.Placeholder = static_cast<TqzPDDictionary*>(doc.GetObject(static_cast<uint32_t>(value)));
+    doc.GetSignature().Filter = "Adobe.PPKLite";
+    doc.GetSignature().Subfilter = "adbe.pkcs7.sha1";
+    doc.SignDoc = true;
+    doc.Service = &service;
+    const std::string output = Save(doc);
+
+    EXPECT_EQ(output.substr(0, 10), "%PDF-1.5\r\n");
+    EXPECT_TRUE(XRefOffsetsPointAtObjects(output));
+    // The byte range covers everything but the signature's digits.
+    const size_t contents = output.find("/Contents<");
+    ASSERT_NE(contents, std::string::npos);
+    EXPECT_EQ(output.substr(contents + 10, 12), "30820100ABCD");
+    EXPECT_EQ(service.SignedBytes.size(), output.size() - 15002);
+    EXPECT_TRUE(service.SignedBytes == output.substr(0, contents + 9) + output.substr(contents + 9 + 15002));
+    // (qpdf --check would stop at this fixture's placeholder, whose filler
+    // stands after the byte range; the streams still read.)
+    const auto out = dir.Write("long-signed.pdf", output);
+    EXPECT_TRUE(SameData(DecodedLongStreams(out, output), {f.image, f.content}));
 }
 
 TEST_F(WriterFilesTest, SignedUpdateOfAStreamFileWritesAStreamSection) {

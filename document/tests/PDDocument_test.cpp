@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <vector>
+
 #include "core/PDBaseExceptions.h"
 #include "core/PDDictionary.h"
 #include "core/PDName.h"
@@ -11,6 +14,7 @@
 #include "document/PDModelException.h"
 #include "document/PDViewerPref.h"
 #include "document/tests/DocumentTestSupport.h"
+#include "platform/Streams.h"
 #include "testing/GTestSupport.h"
 #include "testing/PdfBuilder.h"
 #include "testing/PostScript.h"
@@ -190,6 +194,78 @@ TEST_F(RoundTripTest, AnUpdateCannotReencryptAnEncryptedFile) {
         FAIL() << "no exception";
     } catch (const core::ExUnsupportedFeature& e) {
         EXPECT_STREQ(e.what(), TqzPDBaseDoc::kIncrementalReencryption);
+    }
+}
+
+// The object number of the stream whose dictionary holds `key` in a written
+// file; 0 when there is none. Dictionaries stay readable in encrypted files.
+int32_t StreamNumberWith(const std::string& pdf, const std::string& key) {
+    const size_t at = pdf.find(key);
+    if (at == std::string::npos) return 0;
+    const size_t header = pdf.rfind(" 0 obj\r\n", at);
+    const size_t line = pdf.rfind('\n', header);
+    return header == std::string::npos ? 0 : std::stoi(pdf.substr(line + 1, header - line - 1));
+}
+
+TEST_F(RoundTripTest, LongStreamsOfEncryptedOutputsReadBack) {
+    QZ_REQUIRE_TOOLS("qpdf");
+    // An unfiltered image of random samples past the block held back: written
+    // in stored blocks, encrypted as it goes, its /Length after it.
+    std::string samples(700 * 700 * 3, '\0');
+    uint32_t seed = 7;
+    for (char& c : samples) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 24);
+    PdfBuilder builder = MinimalDocument(1, "LONG");
+    const int32_t image = builder.AddStream(
+        "<< /Type /XObject /Subtype /Image /Width 700 /Height 700 /ColorSpace /DeviceRGB /BitsPerComponent 8 >>",
+        samples);
+    builder.Set(4, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 3 0 R >> "
+                   "/XObject << /Im1 " + std::to_string(image) + " 0 R >> >> /Contents 5 0 R >>");
+    Fixture("builder-table.pdf");  // makes the fixture folder
+    const auto plain = dir_->Write("long-plain.pdf", builder.Write());
+    using qz::testing::QpdfEncryption;
+    const struct {
+        const char* name;
+        // qpdf's encryption of the input, or none (the output's own settings then).
+        std::optional<QpdfEncryption> input;
+        filters::TqzPDFEncryptionLevel output;
+    } cases[] = {
+        {"AES input", QpdfEncryption::Aes128, filters::TqzPDFEncryptionLevel::elAES_128Bit},
+        {"RC4 input", QpdfEncryption::Rc4_40, filters::TqzPDFEncryptionLevel::elRC4_40Bit},
+        {"AES settings", std::nullopt, filters::TqzPDFEncryptionLevel::elAES_128Bit},
+        {"RC4 settings", std::nullopt, filters::TqzPDFEncryptionLevel::elRC4_128Bit},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto input = plain;
+        if (c.input) {
+            input = Output(std::string(c.name) + "-in.pdf");
+            std::vector<std::string> args = {"--compress-streams=n"};
+            for (const std::string& a : qz::testing::QpdfEncryptArgs("", "owner", *c.input)) args.push_back(a);
+            qz::testing::QpdfTransform(plain, input, args);
+        }
+        const auto output = Output(std::string(c.name) + "-out.pdf");
+        {
+            TqzPDDocument doc;
+            doc.LoadDocument(input);
+            if (!c.input) {
+                TqzPDPermissions wanted;
+                wanted.Enable = true;
+                wanted.Level = c.output;
+                wanted.OwnerPassword = "boss";
+                doc.Authorize(wanted, "");
+            }
+            doc.SaveDocument(output, FullSave());
+        }
+        EXPECT_TRUE(qz::testing::QpdfCheckPasses(output));
+        TqzPDBaseDoc saved;
+        saved.LoadDocument(output, "");
+        ASSERT_TRUE(saved.GetIsEncrypted());
+        EXPECT_EQ(saved.GetEncryptSettings()->Level(), c.output);
+        const std::string bytes = platform::ReadFileBytes(output);
+        const int32_t number = StreamNumberWith(bytes, "/Width 700");
+        ASSERT_GT(number, 0);
+        EXPECT_NE(bytes.find("/Length " + std::to_string(number + 1) + " 0 R >>"), std::string::npos);
+        EXPECT_TRUE(qz::testing::QpdfShowObjectFilteredStream(output, number) == samples);
     }
 }
 

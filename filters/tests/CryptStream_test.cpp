@@ -95,6 +95,13 @@ TEST(CryptStream, WritesInBlocksWhatOneCallEncrypts) {
             const std::string expected = EncryptWithObjectKey(method, key16, plain);
             EXPECT_TRUE(Same(out.Bytes(), expected));
             EXPECT_EQ(written, static_cast<int32_t>(expected.size()));
+            // Read as a stream in any piece size, the same bytes.
+            for (uint32_t chunk : {1u, 7u, 4096u, 70000u}) {
+                TqzEncryptingStream reading(Mem(plain), method, key16);
+                EXPECT_TRUE(Same(ReadBlocks(reading, chunk), expected)) << "chunk " << chunk;
+            }
+            TqzEncryptingStream byChar(Mem(plain), method, key16);
+            EXPECT_TRUE(Same(GetChars(byChar), expected));
             // RC4 keeps the length; AES adds the vector and pads to whole blocks.
             const size_t want = method == CryptMethod::RC4 ? length : 16 + (length / 16 + 1) * 16;
             EXPECT_EQ(expected.size(), want);

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <random>
+#include <stdexcept>
 
 #include "core/FilterHooks.h"
+#include "core/PDBaseExceptions.h"
 #include "filters/CodecStreams.h"
 #include "filters/FlateEncode.h"
 #include "filters/Registration.h"
@@ -56,11 +61,91 @@ TEST(FlateEncode, BufferFormWritesIntoTheEncodersStream) {
 
 TEST(FlateEncode, RegisteredHookCompressesWhatTheSourceYields) {
     RegisterFilters();
-    ASSERT_TRUE(static_cast<bool>(qz::core::FilterHooks().FlateEncode));
+    ASSERT_TRUE(static_cast<bool>(qz::core::FilterHooks().FlateEncoder));
     const std::string text = SampleText(100000, 8);
-    // The source is itself a filter chain: the hook reads its decoded bytes.
-    TqzASCIIHexStream hex(Mem(Hex(text) + ">"));
-    TqzMemoryStream out;
-    qz::core::FilterHooks().FlateEncode(hex, out);
-    EXPECT_TRUE(Same(out.Bytes(), Zlib(text, 1)));
+    // The source is itself a filter chain: the encoder reads its decoded bytes.
+    auto hex = std::make_shared<TqzASCIIHexStream>(Mem(Hex(text) + ">"));
+    auto encoder = qz::core::FilterHooks().FlateEncoder(hex);
+    EXPECT_TRUE(Same(ReadBlocks(*encoder, 4096), Zlib(text, 1)));
+}
+
+namespace {
+
+// zlib's own inflate, as other readers decode: raises on damaged data.
+std::string Inflate(const std::string& data) {
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) throw std::runtime_error("inflateInit");
+    std::string out, block(1 << 16, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    z.avail_in = static_cast<uInt>(data.size());
+    int rc = Z_OK;
+    while (rc == Z_OK) {
+        z.next_out = reinterpret_cast<Bytef*>(block.data());
+        z.avail_out = static_cast<uInt>(block.size());
+        rc = inflate(&z, Z_NO_FLUSH);
+        out.append(block, 0, block.size() - z.avail_out);
+    }
+    inflateEnd(&z);
+    if (rc != Z_STREAM_END || z.avail_in != 0) throw std::runtime_error("inflate");
+    return out;
+}
+
+// Samples spread over 64 values, as in photographs: level 1 saves a little.
+std::string Samples(size_t n) {
+    std::mt19937 rng(11);
+    std::string s(n, '\0');
+    for (auto& c : s) c = static_cast<char>(96 + rng() % 64);
+    return s;
+}
+
+}  // namespace
+
+TEST(DeflatingStream, ChoosesItsFormOnTheFirstBlock) {
+    const std::string text = SampleText(300000);
+    const std::string noise = RandomBytes(300000, 7);
+    const struct {
+        const char* name;
+        std::string data;
+        bool stored;
+    } cases[] = {
+        {"text", text, false},
+        {"noise", noise, true},
+        {"samples that level 1 shrinks too little", Samples(300000), true},
+        {"text first: the first block decides", text.substr(0, 70000) + noise, false},
+        {"noise first: the first block decides", noise.substr(0, 70000) + text, true},
+        // Within one block both forms are at hand and the smaller one is kept.
+        {"one block of samples", Samples(60000), false},
+        {"one block of noise", noise.substr(0, 1000), false},
+        {"nothing", "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TqzDeflatingStream deflater(Mem(c.data), true);
+        const std::string out = ReadBlocks(deflater, 65536);
+        EXPECT_EQ(deflater.WritesStoredBlocks(), c.stored);
+        EXPECT_TRUE(Same(Inflate(out), c.data));
+        TqzFlateStream back(Mem(out));
+        EXPECT_TRUE(Same(ReadBlocks(back, 65536), c.data));
+        if (c.stored) {
+            // Stored: the data itself, 5 bytes a block, header and checksum.
+            EXPECT_LE(out.size(), c.data.size() + (c.data.size() / 65535 + 2) * 5 + 6);
+        } else {
+            EXPECT_TRUE(Same(out, Zlib(c.data, 1)));
+        }
+    }
+}
+
+TEST(DeflatingStream, AnyReadSizeGivesTheSameBytes) {
+    for (const std::string& data : {RandomBytes(200000, 5), SampleText(200000)}) {
+        TqzDeflatingStream whole(Mem(data), true);
+        const std::string expected = ReadBlocks(whole, 1 << 20);
+        for (uint32_t chunk : {1u, 5u, 6u, 4096u, 65535u}) {
+            TqzDeflatingStream pieces(Mem(data), true);
+            EXPECT_TRUE(Same(ReadBlocks(pieces, chunk), expected)) << "chunk " << chunk;
+        }
+        TqzDeflatingStream byChar(Mem(data), true);
+        EXPECT_EQ(byChar.LookChar(), 0x78);
+        EXPECT_TRUE(Same(GetChars(byChar), expected));
+        EXPECT_THROW(byChar.Reset(), qz::core::streams::ExInvalidStream);
+    }
 }

@@ -54,6 +54,22 @@ TEST_F(ReopeningFileStreamTest, ReadsSeeksAndRefusesWrites) {
     EXPECT_TRUE(stream.HoldsDescriptor());
 }
 
+TEST_F(ReopeningFileStreamTest, AFileCutShortSinceItWasOpenedIsRefusedNamingIt) {
+    const fs::path path = Write("cut", std::string(1000, 'x'));
+    ReopeningFileStream stream(path);
+    EXPECT_EQ(stream.Path(), path);
+    fs::resize_file(path, 600);
+    EXPECT_EQ(ReadAt(stream, 0, 600), std::string(600, 'x'));
+    try {
+        ReadAt(stream, 500, 200);
+        FAIL() << "no exception";
+    } catch (const EStreamError& e) {
+        EXPECT_NE(std::string(e.what()).find(path.string()), std::string::npos) << e.what();
+    }
+    // Streams in memory have no file to name.
+    EXPECT_TRUE(MemoryStream("abc").Path().empty());
+}
+
 TEST_F(ReopeningFileStreamTest, WhatIsNotARegularFileIsRefusedWithoutWaiting) {
     EXPECT_THROW(ReopeningFileStream(folder_ / "missing"), EStreamError);
     EXPECT_THROW(ReopeningFileStream{folder_}, EStreamError);
