@@ -9,6 +9,7 @@
 
 #include "core/MemoryStream.h"
 #include "core/PDBaseExceptions.h"
+#include "filters/LiteralBlocks.h"
 
 namespace qz::filters {
 
@@ -20,11 +21,16 @@ constexpr uint32_t kBlock = 65535;
 // The fastest level: every stream the system compresses uses it.
 constexpr int kLevel = 1;
 // Level 1 must bring the first block down to 2/3 of its size for a stream to
-// be compressed; above that it is stored. Samples of photographs stay above
-// it (three quarters and more of their size) and compress at about 40 MB/s,
-// a fiftieth of the speed of a copy; text, drawings and scans come far below.
+// be compressed by zlib. Samples of photographs stay above it (three quarters
+// and more of their size) and compress at about 40 MB/s, a fiftieth of the
+// speed of a copy; text, drawings and scans come far below.
 constexpr uint32_t kShrinkNumerator = 2;
 constexpr uint32_t kShrinkDenominator = 3;
+// Above that, coding the bytes as literals must save a sixteenth of the first
+// block for the stream to be written so (at close to the speed of a copy);
+// data that does not shrink even that much is stored.
+constexpr uint64_t kLiteralNumerator = 15;
+constexpr uint64_t kLiteralDenominator = 16;
 // "78 01": deflate with a 32 KiB window, fastest compression; what level 1
 // writes too.
 constexpr uint8_t kZlibHeader[] = {0x78, 0x01};
@@ -209,7 +215,7 @@ void TqzDeflatingStream::Begin() {
             FQueue.assign(reinterpret_cast<const char*>(kZlibHeader), sizeof kZlibHeader);
             QueueStoredBlock(FRun->Input(), FInputSize, true);
             QueueTrailer();
-            FStoredBlocks = true;
+            FForm = TqzDeflateForm::Stored;
         }
         FRun.reset();
         return;
@@ -223,9 +229,36 @@ void TqzDeflatingStream::Begin() {
         return;
     }
     FQueue.assign(reinterpret_cast<const char*>(kZlibHeader), sizeof kZlibHeader);
+    const uint64_t literalBits = TqzLiteralBlockWriter::LiteralBlockBits(FRun->Input(), FInputSize);
+    if (literalBits * kLiteralDenominator <= uint64_t{FInputSize} * 8 * kLiteralNumerator) {
+        FLiteral = std::make_unique<TqzLiteralBlockWriter>();
+        FState = State::Literal;
+        FForm = TqzDeflateForm::Literal;
+        QueueLiteralBlock(FInputSize);
+        return;
+    }
     StartStoredBlock(FInputSize);
     FState = State::Stored;
-    FStoredBlocks = true;
+    FForm = TqzDeflateForm::Stored;
+}
+
+void TqzDeflatingStream::QueueLiteralBlock(uint32_t size) {
+    FAdler = static_cast<uint32_t>(adler32(FAdler, FRun->Input(), size));
+    FLiteral->WriteBlock(FRun->Input(), size, FInputEnded, FQueue);
+    if (FInputEnded) QueueTrailer();
+}
+
+int32_t TqzDeflatingStream::Literal(uint8_t* buffer, uint32_t count) {
+    const uint32_t size = ReadBlock();
+    if (size > 0) {
+        QueueLiteralBlock(size);
+    } else {
+        // The source ended right after a full block.
+        FLiteral->Finish(FQueue);
+        QueueTrailer();
+    }
+    if (FState == State::Done) FRun.reset();
+    return Produce(buffer, count);
 }
 
 void TqzDeflatingStream::StartStoredBlock(uint32_t size) {
@@ -250,6 +283,7 @@ int32_t TqzDeflatingStream::Produce(uint8_t* buffer, uint32_t count) {
     switch (FState) {
         case State::Compressing: return Compress(buffer, count);
         case State::Stored: return Store(buffer, count);
+        case State::Literal: return Literal(buffer, count);
         default: return 0;
     }
 }

@@ -12,12 +12,22 @@
 
 namespace qz::filters {
 
+class TqzLiteralBlockWriter;
+
+// How a deflating stream writes its data, chosen on the first block.
+enum class TqzDeflateForm : uint8_t {
+    Compressed,  // zlib at level 1
+    Literal,     // every byte a literal, Huffman-coded block by block
+    Stored,      // stored blocks
+};
+
 // Yields everything `source` yields from where it stands, compressed at
 // level 1. With `storeWhatDoesNotShrink`, data whose first block level 1
-// does not shrink by a worthwhile share is written in stored Deflate blocks
-// instead (still Flate data, made at the speed of a copy); a stream that
-// fits in its first block is written in whichever form is smaller. zlib's
-// errors raise ExCompressionError.
+// does not shrink by a worthwhile share is written as literal blocks when
+// coding its bytes by frequency shrinks it, else in stored blocks (both
+// still Flate data, made at close to the speed of a copy); a stream that
+// fits in its first block is written in whichever of level 1 and stored is
+// smaller. zlib's errors raise ExCompressionError.
 class TqzDeflatingStream final : public core::TqzOneWayStream {
 public:
     TqzDeflatingStream(core::TqzStreamPtr source, bool storeWhatDoesNotShrink);
@@ -25,14 +35,14 @@ public:
     TqzDeflatingStream(const TqzDeflatingStream&) = delete;
     TqzDeflatingStream& operator=(const TqzDeflatingStream&) = delete;
 
-    // True when the data goes out in stored blocks (known once reading began).
-    bool WritesStoredBlocks() const { return FStoredBlocks; }
+    // The form chosen (known once reading began).
+    TqzDeflateForm GetForm() const { return FForm; }
 
 protected:
     int32_t Produce(uint8_t* buffer, uint32_t count) override;
 
 private:
-    enum class State : uint8_t { Start, Compressing, Stored, Done };
+    enum class State : uint8_t { Start, Compressing, Stored, Literal, Done };
     class Run;
 
     // Reads the first block and chooses the form.
@@ -41,6 +51,10 @@ private:
     uint32_t ReadBlock();
     int32_t Compress(uint8_t* buffer, uint32_t count);
     int32_t Store(uint8_t* buffer, uint32_t count);
+    int32_t Literal(uint8_t* buffer, uint32_t count);
+    // Queues the `size` bytes read into the input block as a literal block,
+    // final (with the checksum after it) when the source has ended.
+    void QueueLiteralBlock(uint32_t size);
     // Queues a stored block's header and, unless null, its data.
     void QueueStoredBlock(const uint8_t* data, uint32_t size, bool final);
     // Makes the `size` bytes read into the input block the current stored
@@ -51,7 +65,8 @@ private:
     core::TqzStreamPtr FSource;
     bool FStoreWhatDoesNotShrink;
     State FState = State::Start;
-    bool FStoredBlocks = false;
+    TqzDeflateForm FForm = TqzDeflateForm::Compressed;
+    std::unique_ptr<TqzLiteralBlockWriter> FLiteral;
     std::unique_ptr<Run> FRun;
     uint32_t FInputSize = 0;   // bytes of the first block
     bool FInputEnded = false;  // the source gave its last byte

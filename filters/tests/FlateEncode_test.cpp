@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <random>
+#include <utility>
 #include <stdexcept>
 
 #include "core/FilterHooks.h"
 #include "core/PDBaseExceptions.h"
 #include "filters/CodecStreams.h"
 #include "filters/FlateEncode.h"
+#include "filters/LiteralBlocks.h"
 #include "filters/Registration.h"
 #include "filters/tests/TestSupport.h"
 
@@ -103,34 +106,90 @@ std::string Samples(size_t n) {
 TEST(DeflatingStream, ChoosesItsFormOnTheFirstBlock) {
     const std::string text = SampleText(300000);
     const std::string noise = RandomBytes(300000, 7);
+    using Form = TqzDeflateForm;
     const struct {
         const char* name;
         std::string data;
-        bool stored;
+        Form form;
     } cases[] = {
-        {"text", text, false},
-        {"noise", noise, true},
-        {"samples that level 1 shrinks too little", Samples(300000), true},
-        {"text first: the first block decides", text.substr(0, 70000) + noise, false},
-        {"noise first: the first block decides", noise.substr(0, 70000) + text, true},
+        {"text", text, Form::Compressed},
+        {"noise", noise, Form::Stored},
+        {"samples that level 1 shrinks too little", Samples(300000), Form::Literal},
+        {"samples ending on a whole block", Samples(65535 * 3), Form::Literal},
+        {"text first: the first block decides", text.substr(0, 70000) + noise, Form::Compressed},
+        {"noise first: the first block decides", noise.substr(0, 70000) + text, Form::Stored},
+        {"samples first, then noise and text", Samples(70000) + noise.substr(0, 140000) + text.substr(0, 70000),
+         Form::Literal},
         // Within one block both forms are at hand and the smaller one is kept.
-        {"one block of samples", Samples(60000), false},
-        {"one block of noise", noise.substr(0, 1000), false},
-        {"nothing", "", false},
+        {"one block of samples", Samples(60000), Form::Compressed},
+        {"one block of noise", noise.substr(0, 1000), Form::Compressed},
+        {"nothing", "", Form::Compressed},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TqzDeflatingStream deflater(Mem(c.data), true);
         const std::string out = ReadBlocks(deflater, 65536);
-        EXPECT_EQ(deflater.WritesStoredBlocks(), c.stored);
+        EXPECT_EQ(deflater.GetForm(), c.form);
         EXPECT_TRUE(Same(Inflate(out), c.data));
         TqzFlateStream back(Mem(out));
         EXPECT_TRUE(Same(ReadBlocks(back, 65536), c.data));
-        if (c.stored) {
-            // Stored: the data itself, 5 bytes a block, header and checksum.
-            EXPECT_LE(out.size(), c.data.size() + (c.data.size() / 65535 + 2) * 5 + 6);
-        } else {
-            EXPECT_TRUE(Same(out, Zlib(c.data, 1)));
+        const size_t stored = c.data.size() + (c.data.size() / 65535 + 2) * 5 + 6;
+        switch (c.form) {
+            case Form::Stored:
+                // The data itself, 5 bytes a block, header and checksum.
+                EXPECT_LE(out.size(), stored);
+                break;
+            case Form::Literal:
+                // Samples of 64 values take about six bits each.
+                EXPECT_LT(out.size(), c.data.size() * 7 / 8);
+                break;
+            case Form::Compressed:
+                EXPECT_TRUE(Same(out, Zlib(c.data, 1)));
+                break;
+        }
+    }
+}
+
+TEST(LiteralBlocks, EveryByteDistributionInflatesBack) {
+    // Skewed, flat, two-valued and one-valued blocks, and a block whose
+    // frequencies grow like Fibonacci numbers, which needs codes longer than
+    // fifteen bits before they are limited.
+    std::string fibonacci;
+    for (uint64_t a = 1, b = 1, v = 0; fibonacci.size() + a < 60000 && v < 40; ++v) {
+        fibonacci.append(static_cast<size_t>(a), static_cast<char>(v));
+        const uint64_t next = a + b;
+        a = b;
+        b = next;
+    }
+    std::string skewed;
+    std::mt19937 rng(3);
+    std::geometric_distribution<int> geometric(0.05);
+    for (int i = 0; i < 60000; ++i) skewed.push_back(static_cast<char>(std::min(geometric(rng), 255)));
+    const std::string cases[] = {skewed, fibonacci, RandomBytes(60000, 9), std::string(60000, 'a'),
+                                 std::string(30000, 'a') + std::string(30000, 'b'), std::string(1, 'z')};
+    // The blocks of `data` written `times` times, in a zlib frame.
+    const auto stream = [](const std::string& data, int times, bool finishedByAnEmptyBlock) {
+        TqzLiteralBlockWriter writer;
+        std::string out("\x78\x01", 2);
+        uLong adler = 1;
+        for (int k = 0; k < times; ++k) {
+            const auto* bytes = reinterpret_cast<const uint8_t*>(data.data());
+            const bool last = k + 1 == times && !finishedByAnEmptyBlock;
+            writer.WriteBlock(bytes, static_cast<uint32_t>(data.size()), last, out);
+            adler = adler32(adler, bytes, static_cast<uInt>(data.size()));
+        }
+        if (finishedByAnEmptyBlock) writer.Finish(out);
+        for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>((adler >> shift) & 0xFF));
+        return out;
+    };
+    for (const std::string& data : cases) {
+        for (const auto& [times, empty] : {std::pair{1, false}, std::pair{2, false}, std::pair{2, true}}) {
+            const std::string out = stream(data, times, empty);
+            std::string expected;
+            for (int k = 0; k < times; ++k) expected += data;
+            EXPECT_TRUE(Same(Inflate(out), expected));
+            TqzFlateStream back(Mem(out));
+            EXPECT_TRUE(Same(ReadBlocks(back, 65536), expected));
         }
     }
 }
