@@ -45,6 +45,14 @@ private:
     std::string FSource;
 };
 
+// A damaged file whose repair found no page: nothing of the document was
+// found, so it is refused rather than merged as nothing.
+class ENoPageFound : public platform::Exception {
+public:
+    static constexpr const char* kMessage = "The file is damaged and no page of it could be found";
+    ENoPageFound() : platform::Exception(kMessage) {}
+};
+
 // A list index that is not in the list (unregistering a control that was
 // never registered).
 class EListError : public platform::Exception {

@@ -201,6 +201,9 @@ private:
     TqzCustomPDFDocument& NewMergeSource();
     // A component entry of a merge must be another one, holding a document.
     void RequireOtherComponent(const TqzCustomPDFDocument& other) const;
+    // Raises ENoPageFound when the loaded file opened only through the repair
+    // scan and no page was found.
+    void RequirePagesOfRepairedFile();
     // Steps of a save into `stream` up to the model's write; False when the
     // settings dialog was cancelled.
     bool WriteDocument(platform::Stream& stream, const document::TqzPDSaveFlags& flags);

@@ -25,6 +25,13 @@ std::string EntryName(size_t index) { return "list entry " + std::to_string(inde
 
 }  // namespace
 
+void TqzCustomPDFDocument::RequirePagesOfRepairedFile() {
+    if (GetPageCount() > 0) return;
+    core::TqzPDReader* reader = FPDDoc->GetBaseDoc()->GetReader();
+    core::TqzPDXRef* xref = reader != nullptr ? reader->GetXRef() : nullptr;
+    if (xref != nullptr && xref->IsReconstructed()) throw ENoPageFound();
+}
+
 void TqzCustomPDFDocument::RequireOtherComponent(const TqzCustomPDFDocument& other) const {
     if (&other == this) throw platform::Exception("A component cannot be merged into itself");
     other.RequireDocument("Merging a component");
@@ -77,6 +84,7 @@ void TqzCustomPDFDocument::MergeDocs(const std::vector<std::string>& docList) {
         MergeSource(docList[0], [&] {
             // A handler that gave up leaves nothing to merge into.
             if (!LoadFromFile(docList[0], "")) throw document::ExPasswordRequired();
+            RequirePagesOfRepairedFile();
         });
         first = 1;
     }
@@ -89,6 +97,7 @@ void TqzCustomPDFDocument::MergeDocs(const std::vector<std::string>& docList) {
         TqzCustomPDFDocument& source = NewMergeSource();
         MergeSource(path, [&] {
             if (!source.LoadFromFile(path, "")) throw document::ExPasswordRequired();
+            source.RequirePagesOfRepairedFile();
             const int32_t pagesBefore = GetPageCount();
             FPDDoc->InsertPages(pagesBefore, *source.FPDDoc, 1, source.GetPageCount(),
                                 document::TqzPageInsertFlages::InsertAll);
@@ -117,7 +126,9 @@ void TqzCustomPDFDocument::MergeDocs(const std::vector<TqzMergeEntry>& docList) 
         const size_t last = docList.size() - 1;
         const TqzMergeEntry& entry = docList[last];
         if (auto* stream = std::get_if<platform::Stream*>(&entry); stream != nullptr && *stream != nullptr) {
-            MergeSource(EntryName(last), [&] { LoadFromStream(**stream, ""); });
+            MergeSource(EntryName(last), [&] {
+                if (LoadFromStream(**stream, "")) RequirePagesOfRepairedFile();
+            });
             taken = 2;
         } else if (auto* other = std::get_if<TqzCustomPDFDocument*>(&entry); other != nullptr && *other != nullptr) {
             MergeSource(EntryName(last), [&] {
@@ -155,6 +166,7 @@ void TqzCustomPDFDocument::MergeDocs(const std::vector<TqzMergeEntry>& docList) 
             source->OnPassword = OnPassword;
             // A source whose password handler gave up is skipped.
             if (!source->LoadFromStream(**stream, "")) return;
+            source->RequirePagesOfRepairedFile();
             if (!FIsLoaded || !HasUsableDocument()) {
                 Reset();
                 TakeOverModel(*source, false);

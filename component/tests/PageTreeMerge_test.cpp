@@ -8,6 +8,7 @@
 #include <cctype>
 #include <string>
 
+#include "component/ComponentExceptions.h"
 #include "component/PDFDocument.h"
 #include "component/tests/ComponentTestSupport.h"
 
@@ -161,6 +162,33 @@ TEST_P(PageTreeMergeTest, EveryPageAReaderShowsIsMergedOncePerAppearance) {
 }
 
 INSTANTIATE_TEST_SUITE_P(DamagedTrees, PageTreeMergeTest, ::testing::ValuesIn(kTreeCases), CaseName);
+
+TEST(RepairedFileMergeTest, ARepairThatFindsNoPageIsRefusedNamingTheFile) {
+    testing::TempDir dir("qz-no-page");
+    // The cross-reference is unreadable and the one kid names nothing: the
+    // scan finds the catalog and the root node but no page.
+    PdfBuilder b = MinimalDocument(1, "LOST");
+    b.Set(2, "<< /Type /Pages /Kids [40 0 R] /Count 1 >>");
+    const fs::path damaged = dir.Write("damaged.pdf", b.Write({.damage = {.startxref = 7}}));
+    const fs::path first = WriteMarkedPdf(dir, "first.pdf", 1, "FIRST");
+    for (const auto& list : {Paths({first, damaged}), Paths({damaged, first})}) {
+        TqzPDFDocument component;
+        try {
+            component.MergeDocs(list);
+            ADD_FAILURE() << "the merge went on without the damaged file's pages";
+        } catch (const EMergeError& e) {
+            EXPECT_EQ(e.Source(), damaged.string());
+            EXPECT_NE(std::string(e.what()).find(ENoPageFound::kMessage), std::string::npos) << e.what();
+        }
+    }
+    // An intact file without pages is merged as the nothing it holds.
+    PdfBuilder empty = MinimalDocument(1, "EMPTY");
+    empty.Set(2, "<< /Type /Pages /Kids [] /Count 0 >>");
+    const fs::path blank = dir.Write("blank.pdf", empty.Write());
+    TqzPDFDocument component;
+    component.MergeDocs(Paths({first, blank}));
+    EXPECT_EQ(component.GetPageCount(), 1);
+}
 
 }  // namespace
 }  // namespace qz::component
