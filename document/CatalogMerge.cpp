@@ -91,6 +91,13 @@ std::unordered_set<uint32_t> ReferencedNumbers(const TqzPDArray* array) {
     return numbers;
 }
 
+// A copy of the source's array `array` (resolved), or none for anything
+// else. Copied before the target is touched: for a document inserted into
+// itself the array may be the very entry about to be replaced.
+std::unique_ptr<TqzPDBaseObject> CopyArray(TqzObjectCopier& copier, const TqzPDBaseObject* array) {
+    return array && array->IsArray() ? copier.Copy(*array) : nullptr;
+}
+
 // Moves the elements of `from` (a copy just made) to the end of `to`.
 void AppendElements(TqzPDArray& to, std::unique_ptr<TqzPDBaseObject> from) {
     if (!from || !from->IsArray()) return;
@@ -169,8 +176,8 @@ void CarryFormDefaults(TqzPDDictionary& form, const TqzPDDictionary& sourceForm,
         }
     }
     // Fields computed from others keep their order of calculation.
-    if (const TqzPDBaseObject* order = sourceForm.LookupRefObj("CO")) {
-        AppendElements(ArrayEntry(form, "CO", form.GetParentDoc()), copier.Copy(*order));
+    if (auto order = CopyArray(copier, sourceForm.LookUp("CO"))) {
+        AppendElements(ArrayEntry(form, "CO", form.GetParentDoc()), std::move(order));
     }
     const TqzPDDictionary* resources = AsDict(sourceForm.LookUp("DR"));
     if (!resources) return;
@@ -394,7 +401,7 @@ void TqzCatalogMerge::MergeOptionalContent() {
     }
     if (copied.empty()) return;
 
-    const TqzPDBaseObject* order = config ? config->LookupRefObj("Order") : nullptr;
+    std::unique_ptr<TqzPDBaseObject> order = CopyArray(FCopier, config ? config->LookUp("Order") : nullptr);
     TqzPDArray* targetOrder = AsArray(targetConfig.LookUp("Order"));
     if (order || targetOrder) {
         if (!targetOrder) {
@@ -413,14 +420,14 @@ void TqzCatalogMerge::MergeOptionalContent() {
             targetConfig.SetKeyValue("Order", std::move(made));
         }
         if (order) {
-            AppendElements(*targetOrder, FCopier.Copy(*order));
+            AppendElements(*targetOrder, std::move(order));
         } else {
             for (uint32_t number : copied) targetOrder->Add(Reference(number));
         }
     }
     for (const char* key : {"RBGroups", "Locked", "AS"}) {
-        const TqzPDBaseObject* stored = config ? config->LookupRefObj(key) : nullptr;
-        if (stored) AppendElements(ArrayEntry(targetConfig, key, doc), FCopier.Copy(*stored));
+        if (auto copy = CopyArray(FCopier, config ? config->LookUp(key) : nullptr))
+            AppendElements(ArrayEntry(targetConfig, key, doc), std::move(copy));
     }
 }
 

@@ -356,6 +356,48 @@ TEST(CatalogMergeTest, LayersShowByDefaultAsInTheirSources) {
     }
 }
 
+TEST(CatalogMergeTest, ArraysOfTheSourceJoinWhereverTheyAreStored) {
+    // Layer order, radio groups and calculation order stored as objects of
+    // their own; and, in a document merged into itself, scalars where those
+    // arrays belong, which the merge replaces in the catalog it reads.
+    struct Case {
+        const char* what;
+        std::string config;  // the source's /D
+        std::string order;   // the source's /CO
+        bool intoItself;
+        int32_t orderLength, radioGroups, calculated;  // in the target afterwards
+    };
+    const Case cases[] = {
+        {"arrays by reference", "<< /Order 102 0 R /RBGroups 103 0 R >>", "105 0 R", false, 1, 1, 1},
+        {"scalars, into itself", "<< /ON 7 /OFF (x) /Order 5 /RBGroups 9 /Locked (y) /AS 3 >>", "7", true, 0, 0, 0},
+        {"arrays, into itself", "<< /Order [100 0 R] /RBGroups [[100 0 R]] >>", "[104 0 R]", true, 2, 2, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PdfBuilder s = Document(1, "/OCProperties << /OCGs [100 0 R] /D " + c.config +
+                                       " >> /AcroForm << /Fields [104 0 R] /CO " + c.order + " >>",
+                                "S");
+        s.Set(100, "<< /Type /OCG /Name (S0) >>");
+        s.Set(102, "[100 0 R]");
+        s.Set(103, "[[100 0 R]]");
+        s.Set(104, "<< /Subtype /Widget /FT /Tx /T (f) /P 4 0 R /Rect [0 0 1 1] >>");
+        s.Set(105, "[104 0 R]");
+        SetAnnots(s, 1, "104 0 R");
+        auto source = Load(s);
+        auto target = c.intoItself ? nullptr : Load(MinimalDocument(1, "T"));
+        TqzPDDocument& into = c.intoItself ? *source : *target;
+        into.InsertPages(1, *source, 1, 1, TqzPageInsertFlages::InsertAll);
+        ASSERT_EQ(into.GetPageCount(), 2);
+        const auto length = [](TqzPDBaseObject* array) {
+            return array && array->IsArray() ? static_cast<TqzPDArray*>(array)->GetLength() : 0;
+        };
+        auto* config = DictAt(DictAt(Catalog(into).LookUp("OCProperties"))->LookUp("D"));
+        EXPECT_EQ(length(config->LookUp("Order")), c.orderLength);
+        EXPECT_EQ(length(config->LookUp("RBGroups")), c.radioGroups);
+        EXPECT_EQ(length(DictAt(Catalog(into).LookUp("AcroForm"))->LookUp("CO")), c.calculated);
+    }
+}
+
 // A document's /PageLabels as "index style[ prefix][ start]" entries.
 std::string LabelsOf(TqzPDDocument& doc) {
     std::string text;
