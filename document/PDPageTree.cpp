@@ -204,6 +204,32 @@ TqzPDArray* KidsOf(TqzPDDictionary& node) {
 // as readers show it, also with a misspelled or missing /Type.
 bool IsTreeNode(TqzPDDictionary& dict) { return KidsOf(dict) != nullptr || dict.IsDict("Pages"); }
 
+// Objects that the copies of repeated pages may make in all. Each copy costs
+// what the page holds directly, which a file can make large while listing
+// the page cheaply many times; past this a repeated page is read once.
+constexpr size_t kMaxRepeatedPageObjects = 1'000'000;
+
+// The objects a copy of `object` makes: itself and every direct value in it.
+size_t DirectObjectCount(const TqzPDBaseObject& object) {
+    size_t count = 0;
+    std::vector<const TqzPDBaseObject*> pending{&object};
+    while (!pending.empty()) {
+        const TqzPDBaseObject* current = pending.back();
+        pending.pop_back();
+        ++count;
+        if (current->IsArray()) {
+            const auto& array = static_cast<const TqzPDArray&>(*current);
+            for (int32_t i = 0; i < array.GetLength(); ++i) pending.push_back(array.GetRefObj(i));
+        } else if (current->IsDict()) {
+            const auto& dict = static_cast<const TqzPDDictionary&>(*current);
+            for (int32_t i = 0; i < dict.GetLength(); ++i) {
+                if (const TqzPDBaseObject* value = dict.GetValueRefObj(i)) pending.push_back(value);
+            }
+        }
+    }
+    return count;
+}
+
 }  // namespace
 
 TqzPDDictionary* TqzPDPageTree::PutRootAboveLonePage(TqzPDDictionary& page) {
@@ -263,9 +289,18 @@ void TqzPDPageTree::ReadPageTree() {
     // again is a page again; that costs one entry of the file's /Kids each.
     std::unordered_set<uint32_t> visited;
     if (const uint32_t rootNumber = GetRootObjectNumber()) visited.insert(rootNumber);
+    // Each /Kids array is walked once: nodes that share one would list its
+    // pages once per node, as many times over as the file has such nodes.
+    std::unordered_set<const TqzPDArray*> walkedKids;
+    const auto kidsToWalk = [&walkedKids](TqzPDDictionary& node) -> TqzPDArray* {
+        TqzPDArray* kids = KidsOf(node);
+        return kids && walkedKids.insert(kids).second ? kids : nullptr;
+    };
+    size_t repeatBudget = kMaxRepeatedPageObjects;
+    std::unordered_map<uint32_t, size_t> pageSizes;
     // An explicit stack: trees of any depth are read without recursion.
     std::vector<Frame> stack;
-    stack.push_back({KidsOf(*root), std::make_shared<TqzPDInheritedProperty>(FDocument, nullptr, root), 0});
+    stack.push_back({kidsToWalk(*root), std::make_shared<TqzPDInheritedProperty>(FDocument, nullptr, root), 0});
     while (!stack.empty()) {
         Frame& frame = stack.back();
         if (!frame.Kids || frame.Index >= frame.Kids->GetLength()) {
@@ -287,11 +322,15 @@ void TqzPDPageTree::ReadPageTree() {
         if (IsTreeNode(*dict)) {
             if (seen) continue;
             auto property = std::make_shared<TqzPDInheritedProperty>(FDocument, frame.Property, dict);
-            TqzPDArray* kids = KidsOf(*dict);
+            TqzPDArray* kids = kidsToWalk(*dict);
             stack.push_back({kids, std::move(property), 0});  // `frame` is not used after this
             continue;
         }
         if (seen) {
+            auto [size, added] = pageSizes.try_emplace(ref.Number, 0);
+            if (added) size->second = DirectObjectCount(*dict);
+            if (size->second > repeatBudget) continue;
+            repeatBudget -= size->second;
             dict = &DuplicatePage(*dict);
             ref = {dict->GetObjNumber(), 0};
         } else if (ref.Number == 0) {

@@ -155,6 +155,42 @@ TEST_F(PageTreeTest, CyclesEndAndRepeatedPagesAppearAgain) {
     }
 }
 
+TEST_F(PageTreeTest, RepeatsCannotMultiplyWhatTheFileHolds) {
+    // Cheap to list, costly to read: one /Kids array shared by many nodes,
+    // and a large page listed many times. Each is read in bounded time and
+    // memory, with the page shown at least once.
+    struct Case {
+        const char* what;
+        int32_t nodes;    // nodes under the root sharing /Kids 50 0 R
+        int32_t repeats;  // times 50 0 R lists the page
+        int32_t bigArray; // direct integers in the page
+        int32_t fewest, most;
+    };
+    const Case cases[] = {
+        {"a /Kids array shared by 2000 nodes", 2000, 2000, 0, 2000, 2000},
+        {"a page of 20000 values listed 20000 times", 1, 20000, 20000, 2, 100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PdfBuilder b = Base();
+        std::string big;
+        for (int32_t i = 0; i < c.bigArray; ++i) big += "0 ";
+        b.Set(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 10 10] /Big [" + big + "] >>");
+        std::string refs;
+        for (int32_t i = 0; i < c.repeats; ++i) refs += "3 0 R ";
+        b.Set(50, "[" + refs + "]");
+        std::string nodes;
+        for (int32_t i = 0; i < c.nodes; ++i) {
+            b.Set(100 + i, "<< /Type /Pages /Parent 2 0 R /Kids 50 0 R >>");
+            nodes += std::to_string(100 + i) + " 0 R ";
+        }
+        b.Set(2, "<< /Type /Pages /Kids [" + nodes + "] /Count 1 >>");
+        auto doc = Load(b.Write());
+        EXPECT_GE(doc->GetPageCount(), c.fewest);
+        EXPECT_LE(doc->GetPageCount(), c.most);
+    }
+}
+
 TEST_F(PageTreeTest, CountIsThePagesFound) {
     for (const char* claimed : {"7", "2", "0", "/Seven"}) {
         SCOPED_TRACE(claimed);
