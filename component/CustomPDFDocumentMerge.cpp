@@ -9,6 +9,7 @@
 #include "core/PDReader.h"
 #include "core/PDXRef.h"
 #include "document/PDBaseDoc.h"
+#include "document/PDDocument.h"
 #include "document/PDModelException.h"
 
 namespace qz::component {
@@ -22,6 +23,27 @@ constexpr size_t kMaxMergeListSize = static_cast<size_t>(std::numeric_limits<int
 std::string FileNamePart(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
 std::string EntryName(size_t index) { return "list entry " + std::to_string(index + 1); }
+
+// Keeps a model's merge batch open while a list of files is inserted, so that
+// names are written into its trees once; a failure closes it without writing
+// (the next save writes what waits).
+class MergeBatch {
+public:
+    explicit MergeBatch(document::TqzPDDocument& model) : FModel(model) { FModel.OpenMergeBatch(); }
+    ~MergeBatch() {
+        if (FOpen) FModel.CloseMergeBatch(false);
+    }
+    MergeBatch(const MergeBatch&) = delete;
+    MergeBatch& operator=(const MergeBatch&) = delete;
+    void Close() {
+        FOpen = false;
+        FModel.CloseMergeBatch(true);
+    }
+
+private:
+    document::TqzPDDocument& FModel;
+    bool FOpen = true;
+};
 
 }  // namespace
 
@@ -91,6 +113,7 @@ void TqzCustomPDFDocument::MergeDocs(const std::vector<std::string>& docList) {
     Status(FormatStatus(kStatusMergingFile, FileNamePart(docList[0])));
     Progress(TqzOperation::opMerge, 1, count);
 
+    MergeBatch batch(*FPDDoc);
     for (int32_t i = first; i < count; ++i) {
         const std::string& path = docList[static_cast<size_t>(i)];
         Status(FormatStatus(kStatusMergingFile, FileNamePart(path)));
@@ -110,6 +133,7 @@ void TqzCustomPDFDocument::MergeDocs(const std::vector<std::string>& docList) {
         });
         Progress(TqzOperation::opMerge, i + 1, count);
     }
+    batch.Close();
     Status(FormatStatus(kStatusDocumentsMerged, std::to_string(count)));
 }
 

@@ -203,18 +203,59 @@ void CarryFormDefaults(TqzPDDictionary& form, const TqzPDDictionary& sourceForm,
 
 }  // namespace
 
-std::string UniqueName(const std::string& base, const std::unordered_set<std::string>& taken) {
+namespace {
+
+// `base` followed by "_" and `n`, in UTF-16 when `base` is.
+std::string Suffixed(const std::string& base, size_t n) {
     const bool utf16 = base.compare(0, kUtf16Mark.size(), kUtf16Mark) == 0;
+    const std::string suffix = "_" + std::to_string(n);
+    std::string candidate = base;
+    for (const char c : suffix) {
+        if (utf16) candidate.push_back('\0');
+        candidate.push_back(c);
+    }
+    return candidate;
+}
+
+// Moves `added` into `document`'s name tree `key`, after its own entries.
+void AppendToNameTree(TqzPDDocument& document, std::string_view key, TqzOwnedNameEntries added) {
+    if (added.empty()) return;
+    TqzPDDictionary& names = DictEntry(CatalogOf(document), "Names", DocOf(document));
+    auto all = TakeNameTree(names.LookUp(key));
+    for (auto& entry : added) all.push_back(std::move(entry));
+    names.SetKeyValue(key, MakeNameTree(std::move(all), *document.GetBaseDoc()));
+}
+
+}  // namespace
+
+std::string UniqueName(const std::string& base, const std::unordered_set<std::string>& taken) {
     // One of the first taken.size() + 1 suffixes is free.
     for (size_t n = 1;; ++n) {
-        const std::string suffix = "_" + std::to_string(n);
-        std::string candidate = base;
-        for (const char c : suffix) {
-            if (utf16) candidate.push_back('\0');
-            candidate.push_back(c);
-        }
+        std::string candidate = Suffixed(base, n);
         if (taken.count(candidate) == 0) return candidate;
     }
+}
+
+std::string TqzNameSet::Take(const std::string& name) {
+    if (FTaken.insert(name).second) return name;
+    size_t& next = FNextSuffix[name];
+    for (size_t n = std::max<size_t>(next, 1);; ++n) {
+        std::string candidate = Suffixed(name, n);
+        if (FTaken.insert(candidate).second) {
+            next = n + 1;
+            return candidate;
+        }
+    }
+}
+
+void WriteMergedNames(TqzPDDocument& document) {
+    if (!document.HasMergedNames()) return;
+    TqzMergedNames& merged = document.GetMergedNames();
+    if (document.IsLoaded()) {
+        AppendToNameTree(document, "Dests", std::move(merged.AddedDestinations));
+        AppendToNameTree(document, "EmbeddedFiles", std::move(merged.AddedFiles));
+    }
+    document.ForgetMergedNames();
 }
 
 void JoinFormFields(TqzPDDocument& target, TqzPDDocument& source, TqzObjectCopier& copier,
@@ -236,26 +277,29 @@ void JoinFormFields(TqzPDDocument& target, TqzPDDocument& source, TqzObjectCopie
 
     TqzPDDictionary& form = TargetForm(target);
     TqzPDArray& fields = ArrayEntry(form, "Fields", DocOf(target));
-    std::unordered_set<uint32_t> listed = ReferencedNumbers(&fields);
-    std::unordered_set<std::string> names;
-    for (int32_t i = 0; i < fields.GetLength(); ++i) {
-        if (const TqzPDDictionary* field = AsDict(fields.Get(i))) {
-            if (const TqzPDBaseObject* name = field->LookUp("T")) names.insert(TextOf(name));
+    // Outside a batch the form is read afresh: nothing is kept that code
+    // changing /Fields between insertions would leave stale.
+    TqzMergedNames fresh;
+    TqzMergedNames& merged = target.InMergeBatch() ? target.GetMergedNames() : fresh;
+    if (!merged.FieldsRead) {
+        merged.FieldsRead = true;
+        merged.ListedFields = ReferencedNumbers(&fields);
+        for (int32_t i = 0; i < fields.GetLength(); ++i) {
+            if (const TqzPDDictionary* field = AsDict(fields.Get(i))) {
+                if (const TqzPDBaseObject* name = field->LookUp("T")) merged.FieldNames.Add(TextOf(name));
+            }
         }
     }
     std::vector<TqzPDDictionary*> joined;
     for (TqzPDDictionary* top : tops) {
-        if (!listed.insert(top->GetObjNumber()).second) continue;
+        if (!merged.ListedFields.insert(top->GetObjNumber()).second) continue;
         const TqzPDBaseObject* name = top->LookUp("T");
         if (name && (name->IsString() || name->IsName())) {
-            std::string text = TextOf(name);
-            if (names.count(text) != 0) {
-                // Fields are told apart by their full names: two top fields
-                // of one name would share one value.
-                text = UniqueName(text, names);
-                top->SetKeyValue("T", std::make_unique<core::TqzPDString>(text, false));
-            }
-            names.insert(text);
+            const std::string text = TextOf(name);
+            // Fields are told apart by their full names: two top fields of
+            // one name would share one value.
+            const std::string unique = merged.FieldNames.Take(text);
+            if (unique != text) top->SetKeyValue("T", std::make_unique<core::TqzPDString>(unique, false));
         }
         fields.Add(Reference(top->GetObjNumber()));
         joined.push_back(top);
@@ -285,22 +329,23 @@ void TqzCatalogMerge::PlanDestinationNames() {
     }
     if (FSourceTreeNames.empty() && FSourceDictNames.empty()) return;
 
-    TqzPDDictionary& targetCatalog = CatalogOf(FTarget);
-    std::unordered_set<std::string> taken;
-    if (TqzPDDictionary* names = AsDict(targetCatalog.LookUp("Names"))) {
-        for (const TqzNameTreeEntry& entry : ReadNameTree(names->LookUp("Dests")))
-            taken.insert(entry.Key);
-    }
-    if (TqzPDDictionary* dests = AsDict(targetCatalog.LookUp("Dests"))) {
-        for (int32_t i = 0; i < dests->GetLength(); ++i) taken.insert(dests->GetKey(i));
+    TqzMergedNames& merged = FTarget.GetMergedNames();
+    if (!merged.DestinationsRead) {
+        merged.DestinationsRead = true;
+        TqzPDDictionary& targetCatalog = CatalogOf(FTarget);
+        if (TqzPDDictionary* names = AsDict(targetCatalog.LookUp("Names"))) {
+            for (const TqzNameTreeEntry& entry : ReadNameTree(names->LookUp("Dests")))
+                merged.Destinations.Add(entry.Key);
+        }
+        if (TqzPDDictionary* dests = AsDict(targetCatalog.LookUp("Dests"))) {
+            for (int32_t i = 0; i < dests->GetLength(); ++i) merged.Destinations.Add(dests->GetKey(i));
+        }
     }
     std::unordered_map<std::string, TqzObjectCopier::DestinationName> plan;
     for (const auto* list : {&FSourceTreeNames, &FSourceDictNames}) {
         for (const TqzNameTreeEntry& entry : *list) {
             if (FTargetNames.count(entry.Key) != 0) continue;
-            const std::string name =
-                taken.count(entry.Key) != 0 ? UniqueName(entry.Key, taken) : entry.Key;
-            taken.insert(name);
+            const std::string name = merged.Destinations.Take(entry.Key);
             FTargetNames.emplace(entry.Key, name);
             plan.emplace(entry.Key, TqzObjectCopier::DestinationName{name, entry.Value});
         }
@@ -310,23 +355,15 @@ void TqzCatalogMerge::PlanDestinationNames() {
 
 void TqzCatalogMerge::MergeNamedDestinations() {
     if (FTargetNames.empty()) return;
-    TqzPDBaseDoc& baseDoc = *FTarget.GetBaseDoc();
     TqzPDDictionary& catalog = CatalogOf(FTarget);
-    // Each name once, with the value the copier resolved it to.
+    // Each name once, with the value the copier resolved it to; written into
+    // the tree once, by the save (WriteMergedNames).
+    TqzMergedNames& merged = FTarget.GetMergedNames();
     std::unordered_set<std::string> done;
-    TqzOwnedNameEntries added;
     for (const TqzNameTreeEntry& entry : FSourceTreeNames) {
         if (!entry.Value || !done.insert(entry.Key).second) continue;
         if (auto copy = FCopier.CopyDestination(*entry.Value))
-            added.emplace_back(FTargetNames[entry.Key], std::move(copy));
-    }
-    if (!added.empty()) {
-        TqzPDDictionary& names = DictEntry(catalog, "Names", DocOf(FTarget));
-        // The target's entries move into the new tree: merging many sources
-        // leaves no copies of the earlier trees behind.
-        auto all = TakeNameTree(names.LookUp("Dests"));
-        for (auto& entry : added) all.push_back(std::move(entry));
-        names.SetKeyValue("Dests", MakeNameTree(std::move(all), baseDoc));
+            merged.AddedDestinations.emplace_back(FTargetNames[entry.Key], std::move(copy));
     }
     done.clear();
     for (const TqzNameTreeEntry& entry : FSourceDictNames) {
@@ -345,19 +382,21 @@ void TqzCatalogMerge::MergeEmbeddedFiles() {
     const std::vector<TqzNameTreeEntry> files =
         ReadNameTree(sourceNames ? sourceNames->LookUp("EmbeddedFiles") : nullptr);
     if (files.empty()) return;
-    TqzPDDictionary& names = DictEntry(CatalogOf(FTarget), "Names", DocOf(FTarget));
-    auto all = TakeNameTree(names.LookUp("EmbeddedFiles"));
-    std::unordered_set<std::string> taken;
-    for (const auto& entry : all) taken.insert(entry.first);
+    TqzMergedNames& merged = FTarget.GetMergedNames();
+    if (!merged.FilesRead) {
+        merged.FilesRead = true;
+        if (TqzPDDictionary* names = AsDict(CatalogOf(FTarget).LookUp("Names"))) {
+            for (const TqzNameTreeEntry& entry : ReadNameTree(names->LookUp("EmbeddedFiles")))
+                merged.Files.Add(entry.Key);
+        }
+    }
     for (const TqzNameTreeEntry& entry : files) {
         if (!entry.Value) continue;
         auto copy = FCopier.Copy(*entry.Value);
         if (!copy) continue;
-        std::string name = taken.count(entry.Key) != 0 ? UniqueName(entry.Key, taken) : entry.Key;
-        taken.insert(name);
-        all.emplace_back(std::move(name), std::move(copy));
+        // Written into the tree once, by the save (WriteMergedNames).
+        merged.AddedFiles.emplace_back(merged.Files.Take(entry.Key), std::move(copy));
     }
-    names.SetKeyValue("EmbeddedFiles", MakeNameTree(std::move(all), *FTarget.GetBaseDoc()));
 }
 
 void TqzCatalogMerge::MergeOptionalContent() {

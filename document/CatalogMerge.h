@@ -37,6 +37,45 @@ inline constexpr int32_t kMaxFieldDepth = 100;
 // UTF-16 text string takes the suffix in UTF-16.
 std::string UniqueName(const std::string& base, const std::unordered_set<std::string>& taken);
 
+// Names in use, each base remembering the suffix to try next, so that the
+// k-th clash of one name (every file of a folder has "page.1") costs one
+// look-up rather than k.
+class TqzNameSet {
+  public:
+    bool Contains(const std::string& name) const { return FTaken.count(name) != 0; }
+    void Add(const std::string& name) { FTaken.insert(name); }
+    // `name` when it is free, else the first free name UniqueName would
+    // give; taken either way.
+    std::string Take(const std::string& name);
+
+  private:
+    std::unordered_set<std::string> FTaken;
+    std::unordered_map<std::string, size_t> FNextSuffix;
+};
+
+// What the merges into one document know of its names between insertions,
+// so that each insertion costs what it brings, not what the document holds
+// by then: the names in use, and the named destinations and attached files
+// added but not yet written into the document's name trees. The document
+// owns it (TqzPDDocument::GetMergedNames); WriteMergedNames writes the
+// trees and forgets it, which every save does first, and so must any code
+// that reads or changes the trees or the form's /Fields outside a merge.
+struct TqzMergedNames {
+    bool DestinationsRead = false;
+    TqzNameSet Destinations;  // of the name tree and the /Dests dictionary
+    TqzOwnedNameEntries AddedDestinations;
+    bool FilesRead = false;
+    TqzNameSet Files;
+    TqzOwnedNameEntries AddedFiles;
+    bool FieldsRead = false;
+    TqzNameSet FieldNames;  // of the top fields listed in /Fields
+    std::unordered_set<uint32_t> ListedFields;
+};
+
+// Writes what merges added into `document`'s name trees, and forgets what
+// they knew of its names.
+void WriteMergedNames(TqzPDDocument& document);
+
 // The widgets on `pages` (page dictionaries of `target`, copied from
 // `source` with `copier`): the top field of each joins the target's
 // /AcroForm /Fields once. A top field named like one already there is

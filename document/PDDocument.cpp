@@ -8,6 +8,7 @@
 #include "core/Conversions.h"
 #include "core/PDBaseExceptions.h"
 #include "core/PDDictionary.h"
+#include "document/CatalogMerge.h"
 #include "document/PDBaseDoc.h"
 #include "document/PDCatalog.h"
 #include "document/PDDocInfo.h"
@@ -83,8 +84,21 @@ TqzPDDocument::TqzPDDocument(std::unique_ptr<TqzPDBaseDoc> baseDoc) : FBaseDoc(s
 
 TqzPDDocument::~TqzPDDocument() { CloseDocument(); }
 
+TqzMergedNames& TqzPDDocument::GetMergedNames() {
+    if (FMergedNames == nullptr) FMergedNames = std::make_unique<TqzMergedNames>();
+    return *FMergedNames;
+}
+
+void TqzPDDocument::ForgetMergedNames() { FMergedNames.reset(); }
+
+void TqzPDDocument::CloseMergeBatch(bool write) {
+    if (FMergeBatches > 0) --FMergeBatches;
+    if (write && FMergeBatches == 0) WriteMergedNames(*this);
+}
+
 void TqzPDDocument::DropModel() {
     // Elements first: they borrow objects of the base document.
+    FMergedNames.reset();
     FDocInfo.reset();
     FCatalog.reset();
     FBaseDoc.reset();
@@ -156,6 +170,7 @@ void TqzPDDocument::SaveDocument(platform::Stream& stream, const TqzPDSaveFlags&
     FCatalog->RemovePerms();
     FBaseDoc->SetSaveOptions(GetPDFHeader(FVersion), flags.Incremental, flags.Full, flags.Copy, flags.Linearize,
                              flags.UniDirectional, flags.UnCompressed, flags.Compressed, flags.KeepModDate);
+    WriteMergedNames(*this);
     // A full save writes a sound page tree whatever the file held (a wrong
     // /Count, a cycle, a misnamed page); an update leaves an unread tree alone.
     if (!flags.Incremental) FCatalog->ReadPageTree();

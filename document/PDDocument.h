@@ -28,6 +28,7 @@ class TqzPDBaseDoc;
 class TqzPDCatalog;
 class TqzPDDocInfo;
 class TqzPDPage;
+struct TqzMergedNames;
 class TqzPDViewerPref;
 enum class TqzPDLayoutMode : uint8_t;
 enum class TqzPDPageMode : uint8_t;
@@ -158,6 +159,19 @@ public:
     void MergeDocs(TqzPDDocument& sourceDoc, TqzPageInsertFlages insertFlags);
     void Stitch(int32_t stitchToPage, int32_t stitchFromPage);
     void StitchPagesSideBySide(int32_t stitchToPage, int32_t stitchFromPage);
+    // What merges into this document know of its names between insertions
+    // (CatalogMerge), made on first need; owned here until forgotten.
+    TqzMergedNames& GetMergedNames();
+    bool HasMergedNames() const { return FMergedNames != nullptr; }
+    void ForgetMergedNames();
+    // Each insertion leaves the document whole: the named destinations and
+    // attached files it brings are in the name trees when it returns. While a
+    // batch is open they wait (GetMergedNames) and the trees are written once,
+    // when the last batch closes with `write` or the document is saved, so
+    // that merging many files costs what each brings.
+    void OpenMergeBatch() { ++FMergeBatches; }
+    void CloseMergeBatch(bool write);
+    bool InMergeBatch() const { return FMergeBatches > 0; }
 
     // ---- catalog and document information ----
     // The catalog element; none while unloaded.
@@ -224,6 +238,8 @@ private:
     std::string FCMapPath = "./CMAPS/";
     bool FUseDualEMFPlus = true;
     std::shared_ptr<platform::MemoryStream> FBlankDocStrm;
+    std::unique_ptr<TqzMergedNames> FMergedNames;
+    int32_t FMergeBatches = 0;
 };
 
 }  // namespace qz::document

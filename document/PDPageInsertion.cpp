@@ -11,6 +11,8 @@ namespace qz::document {
 void InsertDocumentPages(TqzPDDocument& target, int32_t afterPage, TqzPDDocument& source, int32_t sourceStartPage,
                          int32_t numOfPages, TqzPageInsertFlages /*insertFlags*/) {
     if (!target.IsLoaded() || !source.IsLoaded()) return;
+    // A source that was itself merged into is read with everything it got.
+    WriteMergedNames(source);
     // One copier for the pages and the document-level data, so that both
     // reach the same copies.
     TqzDocumentCopyTarget copyTarget(target);
@@ -20,12 +22,14 @@ void InsertDocumentPages(TqzPDDocument& target, int32_t afterPage, TqzPDDocument
     merge.PlanDestinationNames();
     const int32_t inserted =
         target.GetCatalog()->GetPageTree()->InsertPages(afterPage, source, sourceStartPage, numOfPages, copier);
-    if (inserted == 0) return;
-    merge.MergeNamedDestinations();
-    merge.MergeOptionalContent();
-    merge.MergePageLabels(afterPage, sourceStartPage, inserted, before);
-    merge.MergeNeedAppearances();
-    merge.MergeEmbeddedFiles();
+    if (inserted != 0) {
+        merge.MergeNamedDestinations();
+        merge.MergeOptionalContent();
+        merge.MergePageLabels(afterPage, sourceStartPage, inserted, before);
+        merge.MergeNeedAppearances();
+        merge.MergeEmbeddedFiles();
+    }
+    if (!target.InMergeBatch()) WriteMergedNames(target);
 }
 
 }  // namespace qz::document

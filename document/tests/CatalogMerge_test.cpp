@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/PDArray.h"
@@ -263,6 +264,32 @@ TEST(CatalogMergeTest, UniqueNamesKeepTheirEncoding) {
     EXPECT_EQ(UniqueName(std::string("\xFE\xFF\0a", 4), {}), std::string("\xFE\xFF\0a\0_\0"
                                                                          "1",
                                                                          8));
+    // A set hands out each clash's next free suffix, skipping names taken
+    // since.
+    TqzNameSet names;
+    EXPECT_EQ(names.Take("a"), "a");
+    EXPECT_EQ(names.Take("a"), "a_1");
+    names.Add("a_2");
+    EXPECT_EQ(names.Take("a"), "a_3");
+    EXPECT_EQ(names.Take("a_1"), "a_1_1");
+    EXPECT_EQ(names.Take("b"), "b");
+}
+
+TEST(CatalogMergeTest, ABatchWritesTheNamesOnceWhenItCloses) {
+    auto target = Load(Document(1, "/Names << /Dests << /Names [(top) [4 0 R /Fit]] >> >>", "T"));
+    std::vector<std::unique_ptr<TqzPDDocument>> sources;
+    target->OpenMergeBatch();
+    for (int k = 0; k < 3; ++k) {
+        sources.push_back(Load(Document(1, "/Names << /Dests << /Names [(top) [4 0 R /Fit]] >> >>", "S")));
+        target->MergeDocs(*sources.back(), TqzPageInsertFlages::InsertAll);
+    }
+    // Waiting: the tree still holds the target's own name alone.
+    auto* names = DictAt(Catalog(*target).LookUp("Names"));
+    EXPECT_EQ(ReadNameTree(names->LookUp("Dests")).size(), 1U);
+    target->CloseMergeBatch(true);
+    EXPECT_FALSE(target->HasMergedNames());
+    for (const auto& [name, page] : {std::pair{"top", 1}, {"top_1", 2}, {"top_2", 3}, {"top_3", 4}})
+        EXPECT_EQ(NamedPage(*target, name), page) << name;
 }
 
 // The state and order of the groups in the target's default configuration.
