@@ -51,6 +51,8 @@ class TqzPDParser : public TqzObject {
     std::unique_ptr<TqzPDBaseObject> GetObject(std::string_view fileKey = {}, uint32_t objNum = 0,
                                                uint32_t genNum = 0);
 
+    // The cross-reference being read; none outside one.
+    TqzPDXRef* GetXRef() const { return FXRef; }
     // The lexer's position (two tokens ahead of what GetObject last returned).
     int64_t GetPosition() const { return FLexer->GetPosition(); }
     // The lexer's stream view: after the command ID has been returned, inline

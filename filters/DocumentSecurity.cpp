@@ -82,7 +82,15 @@ std::optional<int64_t> GivenKeyBits(const EncryptDictionaryValues& values, int64
 }
 
 std::string Bracketed(const std::string& bytes, bool isHex) {
-    return isHex ? "<" + core::StringToHex2(bytes) + ">" : "(" + bytes + ")";
+    // Appended, not prepended to a temporary string: GCC 12's optimiser
+    // warns falsely (-Wrestrict) on "<" + std::string&& in a release build.
+    const std::string inner = isHex ? core::StringToHex2(bytes) : bytes;
+    std::string out;
+    out.reserve(inner.size() + 2);
+    out += isHex ? '<' : '(';
+    out += inner;
+    out += isHex ? '>' : ')';
+    return out;
 }
 
 std::unique_ptr<core::TqzPDString> HexString(const std::string& bytes) {

@@ -21,8 +21,7 @@ constexpr uint32_t kLitRootBits = 10;
 constexpr uint32_t kDistRootBits = 8;
 
 constexpr uint8_t kSymbol = 0;
-constexpr uint8_t kLink = 1;
-constexpr uint8_t kEmpty = 2;
+constexpr uint8_t kLink = 1;  // and 2: empty, the default of a table entry
 
 struct DecodeRec {
     uint16_t bits;
