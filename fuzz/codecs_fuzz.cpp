@@ -57,18 +57,27 @@ std::unique_ptr<qz::filters::TqzCodecStream> MakeDecoder(uint8_t codec, const Pa
     }
 }
 
+// Everything `stream` yields from where it stands.
+std::string ReadAll(qz::core::TqzStream& stream) {
+    std::string out;
+    uint8_t block[4096];
+    for (int32_t got; (got = stream.Read(block, sizeof block)) > 0;) {
+        out.append(reinterpret_cast<char*>(block), static_cast<size_t>(got));
+    }
+    return out;
+}
+
+// What Flate data inflates to through our decoder.
+std::string Inflated(const std::string& flate) {
+    qz::filters::TqzFlateStream stream(std::make_shared<qz::core::TqzMemoryStream>(flate));
+    stream.Reset();
+    return ReadAll(stream);
+}
+
 // What the Flate writer makes of `data` inflates back to `data`.
 void CheckDeflateRoundTrip(const std::string& data) {
-    auto deflater = std::make_shared<qz::filters::TqzDeflatingStream>(
-        std::make_shared<qz::core::TqzMemoryStream>(data), true);
-    std::string written;
-    uint8_t block[4096];
-    for (int32_t got; (got = deflater->Read(block, sizeof block)) > 0;) written.append(reinterpret_cast<char*>(block), static_cast<size_t>(got));
-    qz::filters::TqzFlateStream back(std::make_shared<qz::core::TqzMemoryStream>(written));
-    std::string read;
-    back.Reset();
-    for (int32_t got; (got = back.Read(block, sizeof block)) > 0;) read.append(reinterpret_cast<char*>(block), static_cast<size_t>(got));
-    if (read != data) std::abort();
+    qz::filters::TqzDeflatingStream deflater(std::make_shared<qz::core::TqzMemoryStream>(data), true);
+    if (Inflated(ReadAll(deflater)) != data) std::abort();
 }
 
 // Literal blocks of the data cut at the places the header gives inflate back.
@@ -92,12 +101,7 @@ void CheckLiteralBlocks(const std::string& data, const uint8_t* header) {
     }
     if (data.empty()) writer.Finish(written);
     for (int shift = 24; shift >= 0; shift -= 8) written.push_back(static_cast<char>((adler >> shift) & 0xFF));
-    qz::filters::TqzFlateStream back(std::make_shared<qz::core::TqzMemoryStream>(written));
-    std::string read;
-    back.Reset();
-    uint8_t block[4096];
-    for (int32_t got; (got = back.Read(block, sizeof block)) > 0;) read.append(reinterpret_cast<char*>(block), static_cast<size_t>(got));
-    if (read != data) std::abort();
+    if (Inflated(written) != data) std::abort();
 }
 
 }  // namespace
