@@ -46,6 +46,8 @@ TqzObjectStream::TqzObjectStream(TqzPDXRef& xref, uint32_t objStreamNum)
 
 TqzObjectStream::~TqzObjectStream() = default;
 
+int64_t TqzObjectStream::GetDataSize() const { return FData ? FData->Size() : 0; }
+
 void TqzObjectStream::Load() {
     auto object = FXRef.Fetch(FObjStrNum);
     if (!object || !object->IsStream()) return;

@@ -39,6 +39,8 @@ class TqzObjectStream : public TqzObject {
     // its header lists under that number; an error token when it holds none.
     std::unique_ptr<TqzPDBaseObject> GetObject(int64_t objectIndex, uint32_t objNumber);
     uint32_t GetObjStrNum() const { return FObjStrNum; }
+    // The decoded bytes it holds.
+    int64_t GetDataSize() const;
     // The objects the header lists (at most /N), or 0 when the stream holds
     // no objects.
     int32_t GetNoObjects() const { return static_cast<int32_t>(FObjNumbers.size()); }

@@ -58,6 +58,17 @@ public:
     using EBrevanto::EBrevanto;
 };
 
+// A file makes the parser build more values than its size can account for:
+// compressed object streams, decoding to gigabytes of tiny values, would
+// otherwise make a file of a few KiB fill the memory. Not an ExLimitExceeded,
+// which readers of single objects catch and pass over: the whole file is
+// refused.
+class ExTooManyObjects : public EBrevanto {
+public:
+    static constexpr const char* kMessage = "The file holds more objects than its size can account for";
+    ExTooManyObjects() : EBrevanto(kMessage) {}
+};
+
 // The stored data of a stream could not be read while the stream was being
 // written (a read error, a decoder or decryption failure). Merge sources are
 // read only when the merged document is saved, so the message names the

@@ -650,6 +650,15 @@ std::unique_ptr<TqzPDBaseObject> TqzPDXRef::FetchPacked(uint32_t num, const TqzP
     return nullptr;
 }
 
+void TqzPDXRef::CountParsedValues(int64_t count) {
+    if (FParsedValueBudget < 0) {
+        const int64_t size = FStream ? std::max<int64_t>(FStream->GetSize(), 0) : 0;
+        FParsedValueBudget = std::max(kMinParsedValueBudget, size * kParsedValuesPerFileByte);
+    }
+    FParsedValues += count;
+    if (FParsedValues > FParsedValueBudget) throw ExTooManyObjects();
+}
+
 TqzObjectStream* TqzPDXRef::GetObjectStream(uint32_t objStreamNum) {
     // Asked for from inside its own fetch (an object of it naming its
     // /Length): it cannot be read yet, and what it holds must not be cached
@@ -667,7 +676,15 @@ TqzObjectStream* TqzPDXRef::GetObjectStream(uint32_t objStreamNum) {
     FObjectStreams.remove_if(
         [&](const auto& cached) { return cached->GetObjStrNum() == objStreamNum; });
     FObjectStreams.push_front(std::move(objectStream));
-    while (FObjectStreams.size() > kObjectStreamCacheSize) FObjectStreams.pop_back();
+    // Bounded in number and in decoded bytes: eight streams at their own
+    // ceiling would hold half a GiB. The one just made always stays.
+    int64_t bytes = 0;
+    for (const auto& cached : FObjectStreams) bytes += cached->GetDataSize();
+    while (FObjectStreams.size() > 1 &&
+           (FObjectStreams.size() > kObjectStreamCacheSize || bytes > kObjectStreamCacheBytes)) {
+        bytes -= FObjectStreams.back()->GetDataSize();
+        FObjectStreams.pop_back();
+    }
     return FObjectStreams.front().get();
 }
 

@@ -269,3 +269,22 @@ TEST(HostileInput, AbsurdPredictorParameters) {
     doc.Load(hostile);
     EXPECT_EQ(doc.Pages().size(), 2u);
 }
+
+// Compressed object streams can decode to millions of tiny values from a few
+// KiB: the values one file makes are bounded by its size, and past the bound
+// the whole file is refused rather than the memory filled.
+TEST(HostileInput, ValuesBeyondWhatTheFileSizeAccountsForRefuseTheFile) {
+    qz::testing::PdfBuilder b = MinimalDocument(1);
+    std::string zeros;
+    for (int i = 0; i < 2'100'000; ++i) zeros += "0 ";
+    const int32_t many = b.Add("[" + zeros + "]");
+    const std::string file = b.Write({.form = XrefForm::ObjectStreams});
+    ASSERT_LT(file.size(), 64u * 1024);
+    ReaderDocument doc;
+    doc.Load(file);
+    EXPECT_THROW(doc.GetObject(static_cast<uint32_t>(many)), ExTooManyObjects);
+    // A sound file of the same size reads every object.
+    ReaderDocument sound;
+    sound.Load(MinimalDocument(200).Write({.form = XrefForm::ObjectStreams}));
+    EXPECT_EQ(sound.Pages().size(), 200u);
+}
