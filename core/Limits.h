@@ -25,13 +25,13 @@ inline constexpr uint32_t kMaxObjectNumber = (uint32_t{1} << 24) - 1;
 // readable.
 inline constexpr int32_t kMaxNestingDepth = 256;
 
-// Values (numbers, names, strings, containers, ...) the parser may make while
-// reading one file: the larger of this and one per byte of the file. A value
-// takes about 70 bytes in memory, so a small file stays within a few hundred
-// MB however its object streams decompress; a sound file has far fewer
-// values than bytes, even read twice by a repair.
-inline constexpr int64_t kMinParsedValueBudget = 2'000'000;
-inline constexpr int64_t kParsedValuesPerFileByte = 1;
+// Decoded bytes of a file's object streams, each stream counted once: the
+// larger of this and 64 bytes per byte of the file. Parsed, a byte of object
+// text becomes up to some 35 bytes of objects, so a small file stays within
+// a few hundred MB however far its object streams decompress; object text
+// of sound files compresses a few times, not sixty-four.
+inline constexpr int64_t kMinObjectStreamBudget = int64_t{4} << 20;
+inline constexpr int64_t kObjectStreamBytesPerFileByte = 64;
 // Decoded bytes of all object streams of one file held in the cache at once.
 inline constexpr int64_t kObjectStreamCacheBytes = int64_t{64} << 20;
 

@@ -65,10 +65,13 @@ void TqzObjectStream::Load() {
 
     std::string data;
     std::string block(kReadBlock, '\0');
+    // Charged as it is decoded, so a bomb stops at the file's budget.
+    const bool charged = FXRef.FirstReadOfObjectStream(FObjStrNum);
     stream.Reset();
     for (;;) {
         const int32_t got = stream.Read(reinterpret_cast<uint8_t*>(block.data()), kReadBlock);
         if (got <= 0) break;
+        if (charged) FXRef.ChargeObjectStreamBytes(got);
         if (static_cast<int64_t>(data.size()) + got > kMaxDecodedSize) return;
         data.append(block, 0, static_cast<size_t>(got));
     }

@@ -58,14 +58,14 @@ public:
     using EBrevanto::EBrevanto;
 };
 
-// A file makes the parser build more values than its size can account for:
-// compressed object streams, decoding to gigabytes of tiny values, would
-// otherwise make a file of a few KiB fill the memory. Not an ExLimitExceeded,
-// which readers of single objects catch and pass over: the whole file is
-// refused.
+// A file's object streams decompress to more than its size can account for:
+// parsed into objects, a few KiB could otherwise fill the memory. Not an
+// ExLimitExceeded, which readers of single objects catch and pass over: the
+// whole file is refused.
 class ExTooManyObjects : public EBrevanto {
 public:
-    static constexpr const char* kMessage = "The file holds more objects than its size can account for";
+    static constexpr const char* kMessage =
+        "The file's object streams decompress to more than its size can account for";
     ExTooManyObjects() : EBrevanto(kMessage) {}
 };
 

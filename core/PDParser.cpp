@@ -93,7 +93,6 @@ std::unique_ptr<TqzPDBaseObject> TqzPDParser::GetObject(std::string_view fileKey
 
 std::unique_ptr<TqzPDBaseObject> TqzPDParser::ParseObject(std::string_view fileKey, uint32_t objNum,
                                                           uint32_t genNum, int32_t depth) {
-    if (FXRef) FXRef->CountParsedValues(1);
     TqzPDBaseObject& token = *FBufObject1;
     if (token.IsCommand()) {
         if (token.IsCommand("[")) return ParseArray(fileKey, objNum, genNum, depth);

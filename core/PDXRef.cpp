@@ -650,13 +650,12 @@ std::unique_ptr<TqzPDBaseObject> TqzPDXRef::FetchPacked(uint32_t num, const TqzP
     return nullptr;
 }
 
-void TqzPDXRef::CountParsedValues(int64_t count) {
-    if (FParsedValueBudget < 0) {
-        const int64_t size = FStream ? std::max<int64_t>(FStream->GetSize(), 0) : 0;
-        FParsedValueBudget = std::max(kMinParsedValueBudget, size * kParsedValuesPerFileByte);
+void TqzPDXRef::ChargeObjectStreamBytes(int64_t bytes) {
+    FObjectStreamBytes += bytes;
+    const int64_t size = FStream ? std::max<int64_t>(FStream->GetSize(), 0) : 0;
+    if (FObjectStreamBytes > std::max(kMinObjectStreamBudget, size * kObjectStreamBytesPerFileByte)) {
+        throw ExTooManyObjects();
     }
-    FParsedValues += count;
-    if (FParsedValues > FParsedValueBudget) throw ExTooManyObjects();
 }
 
 TqzObjectStream* TqzPDXRef::GetObjectStream(uint32_t objStreamNum) {

@@ -160,9 +160,12 @@ class TqzPDXRef : public TqzObject {
     // that will not be read for a while (a merge source whose pages were
     // copied) need not hold them. Fetches still work and read again.
     void ReleaseReadBlocks() { FBlockCache.Clear(); }
-    // Counts `count` values the parser made while reading this file;
-    // ExTooManyObjects once they pass the file's budget.
-    void CountParsedValues(int64_t count);
+    // Whether object stream `number` is read for the first time: its decoded
+    // bytes then count against the file's budget (ChargeObjectStreamBytes).
+    bool FirstReadOfObjectStream(uint32_t number) { return FObjectStreamsCounted.insert(number).second; }
+    // ExTooManyObjects once the decoded bytes of the file's object streams
+    // pass its budget.
+    void ChargeObjectStreamBytes(int64_t bytes);
 
   protected:
     std::map<uint32_t, TqzPDXRefEntry> FEntries;
@@ -245,8 +248,8 @@ class TqzPDXRef : public TqzObject {
     // naming its own object, an object stream inside itself) gives none.
     std::unordered_set<uint32_t> FFetching;
     int32_t FFetchDepth = 0;
-    int64_t FParsedValues = 0;
-    int64_t FParsedValueBudget = -1;  // set on first count, from the file's size
+    std::unordered_set<uint32_t> FObjectStreamsCounted;
+    int64_t FObjectStreamBytes = 0;
     bool FRepairing = false;
     bool FTrailerRepaired = false;
     int64_t FFileSize = -1;

@@ -271,12 +271,12 @@ TEST(HostileInput, AbsurdPredictorParameters) {
 }
 
 // Compressed object streams can decode to millions of tiny values from a few
-// KiB: the values one file makes are bounded by its size, and past the bound
-// the whole file is refused rather than the memory filled.
-TEST(HostileInput, ValuesBeyondWhatTheFileSizeAccountsForRefuseTheFile) {
+// KiB: what a file's object streams decode to is bounded by its size, and
+// past the bound the whole file is refused rather than the memory filled.
+TEST(HostileInput, ObjectStreamsDecodingBeyondWhatTheFileSizeAccountsForRefuseTheFile) {
     qz::testing::PdfBuilder b = MinimalDocument(1);
     std::string zeros;
-    for (int i = 0; i < 2'100'000; ++i) zeros += "0 ";
+    for (int i = 0; i < 2'500'000; ++i) zeros += "0 ";
     const int32_t many = b.Add("[" + zeros + "]");
     const std::string file = b.Write({.form = XrefForm::ObjectStreams});
     ASSERT_LT(file.size(), 64u * 1024);
