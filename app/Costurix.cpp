@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "app/ComponentMergeRunner.h"
+#include "app/Translations.h"
 #include "app/WindowDialogs.h"
 #include "app/frm_merge.h"
 
@@ -10,6 +11,7 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Costurix"));
     QApplication::setApplicationVersion(QStringLiteral(QZ_APP_VERSION));
+    qz::app::installQtTranslations(application);
 
     // The runner that does the PDF work through the document component.
     qz::app::ComponentMergeRunner runner;

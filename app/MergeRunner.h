@@ -1,8 +1,8 @@
 #pragma once
 // The seam between the merge window and the PDF layer: one operation that
 // joins PDF files into one. The window borrows a runner for its whole life
-// and calls it once per save request; a runner makes and frees whatever it
-// needs inside each call.
+// and calls it once per save request, off the window's thread and never
+// twice at once; a runner makes and frees whatever it needs inside each call.
 
 #include <filesystem>
 #include <vector>

@@ -6,16 +6,16 @@
 
 namespace qz::app {
 
-std::optional<QString> QtWindowDialogs::chooseFolder(QWidget* parent) {
-    const QString folder = QFileDialog::getExistingDirectory(parent);
+std::optional<QString> QtWindowDialogs::chooseFolder(QWidget* parent, const QString& startFolder) {
+    const QString folder = QFileDialog::getExistingDirectory(parent, QString(), startFolder);
     if (folder.isEmpty()) return std::nullopt;
     return folder;
 }
 
-std::optional<QString> QtWindowDialogs::chooseFile(QWidget* parent) {
+std::optional<QString> QtWindowDialogs::chooseFile(QWidget* parent, const QString& startFolder) {
     // An open dialog that still lets the user type a name that does not
     // exist yet: the destination is usually a new file.
-    QFileDialog dialog(parent);
+    QFileDialog dialog(parent, QString(), startFolder);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::AnyFile);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;

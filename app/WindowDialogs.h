@@ -15,9 +15,10 @@ public:
     virtual ~WindowDialogs() = default;
 
     // The folder the user confirmed, or nothing when the dialog was cancelled.
-    virtual std::optional<QString> chooseFolder(QWidget* parent) = 0;
+    // Each dialog opens in `startFolder`; an empty one leaves it to Qt.
+    virtual std::optional<QString> chooseFolder(QWidget* parent, const QString& startFolder) = 0;
     // The file name the user confirmed (it need not exist), or nothing.
-    virtual std::optional<QString> chooseFile(QWidget* parent) = 0;
+    virtual std::optional<QString> chooseFile(QWidget* parent, const QString& startFolder) = 0;
     // Shows an error that ended a request; returns once the user closed it.
     virtual void showError(QWidget* parent, const QString& message) = 0;
 };
@@ -26,8 +27,8 @@ public:
 // titled with the parent window's caption.
 class QtWindowDialogs final : public WindowDialogs {
 public:
-    std::optional<QString> chooseFolder(QWidget* parent) override;
-    std::optional<QString> chooseFile(QWidget* parent) override;
+    std::optional<QString> chooseFolder(QWidget* parent, const QString& startFolder) override;
+    std::optional<QString> chooseFile(QWidget* parent, const QString& startFolder) override;
     void showError(QWidget* parent, const QString& message) override;
 };
 

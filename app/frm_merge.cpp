@@ -1,27 +1,34 @@
 #include "app/frm_merge.h"
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QFont>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QShowEvent>
 
 #include "app/CheckListBox.h"
-#include "app/GradientPanel.h"
 #include "app/Glyphs.h"
+#include "app/GradientPanel.h"
 #include "app/MergeRunner.h"
 #include "app/WindowDialogs.h"
 
@@ -87,7 +94,72 @@ std::vector<std::string> pdfEntries(const fs::path& folder) {
         names.push_back(std::move(name));
     }
     if (ec) return {};
+    std::sort(names.begin(), names.end());
     return names;
+}
+
+// What the user does to a window, as opposed to what the window system does
+// to it (painting, moving, focus changes).
+bool isUserInput(QEvent::Type type) {
+    switch (type) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::ContextMenu:
+        case QEvent::InputMethod:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Drops the user's input to one window while installed on the application:
+// input made during a merge is dropped, not queued, so a click on "Sair"
+// does not quit once the merge ends.
+class InputBlocker final : public QObject {
+public:
+    explicit InputBlocker(QWidget* window) : QObject(window), window_(window) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (!isUserInput(event->type())) return false;
+        const auto* widget = qobject_cast<const QWidget*>(watched);
+        return widget != nullptr && widget->window() == window_;
+    }
+
+private:
+    QWidget* window_;
+};
+
+bool isEnterKey(const QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return false;
+    const int key = static_cast<const QKeyEvent*>(event)->key();
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+// The first of `candidates` that names an existing folder, or nothing.
+QString firstExistingFolder(std::initializer_list<QString> candidates) {
+    for (const QString& candidate : candidates) {
+        if (!candidate.trimmed().isEmpty() && QFileInfo(candidate).isDir()) return candidate;
+    }
+    return {};
+}
+
+QString folderOf(const QString& file) {
+    return file.trimmed().isEmpty() ? QString() : QFileInfo(file).absolutePath();
 }
 
 QLabel* makeLabel(const QString& text, QWidget* parent, const char* name, QPoint at, int width) {
@@ -120,6 +192,15 @@ QString outputPathFor(const QString& destination) {
     return destination + QLatin1String(".pdf");
 }
 
+QPoint positionOnScreen(const QRect& frame, const QRect& available) {
+    const auto place = [](int at, int length, int start, int areaLength) {
+        if (length >= areaLength) return start;
+        return std::clamp(at, start, start + areaLength - length);
+    };
+    return {place(frame.x(), frame.width(), available.x(), available.width()),
+            place(frame.y(), frame.height(), available.y(), available.height())};
+}
+
 Tfrm_merge::Tfrm_merge(MergeRunner& runner, WindowDialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -147,6 +228,9 @@ Tfrm_merge::Tfrm_merge(MergeRunner& runner, WindowDialogs& dialogs, QWidget* par
     setTabOrder(btnsalvar, BtnSair);
 
     edt_caminho->installEventFilter(this);
+    // Enter presses the focused button, as it does on the desktop the
+    // window was made for; Qt's buttons answer only to the space bar.
+    for (QPushButton* button : findChildren<QPushButton*>()) button->installEventFilter(this);
     connect(btnfinder, &QPushButton::clicked, this, [this] { btnfinderClick(); });
     connect(ckall, &QCheckBox::clicked, this, [this](bool checked) { ckallClick(checked); });
     connect(btnup, &QPushButton::clicked, this, [this] { btnupClick(); });
@@ -160,14 +244,23 @@ Tfrm_merge::Tfrm_merge(MergeRunner& runner, WindowDialogs& dialogs, QWidget* par
         [this](QObject* source, QPoint p) { cklistfileDragDrop(source, p); });
 
     // The exit button is the window's cancel button.
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, BtnSair, &QPushButton::click);
+    escape_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape_, &QShortcut::activated, BtnSair, &QPushButton::click);
+    inputBlocker_ = new InputBlocker(this);
 }
 
 Tfrm_merge::~Tfrm_merge() {
+    // A merge still running writes its file to the end; the result it posts
+    // then goes with this object.
+    if (mergeThread_.joinable()) mergeThread_.join();
+    if (merging_) {
+        qApp->removeEventFilter(inputBlocker_);
+        QApplication::restoreOverrideCursor();
+    }
     // Children are destroyed after this object stops being a Tfrm_merge:
-    // the folder field must not report leaving focus to it then.
+    // they must not report events to it then.
     edt_caminho->removeEventFilter(this);
+    for (QPushButton* button : findChildren<QPushButton*>()) button->removeEventFilter(this);
 }
 
 void Tfrm_merge::buildTitlePanel() {
@@ -274,10 +367,38 @@ void Tfrm_merge::buildBottomPanel() {
 void Tfrm_merge::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // Restoring from the task bar is no new show.
-    if (!event->spontaneous()) FormShow();
+    if (event->spontaneous()) return;
+    keepOnScreen();
+    FormShow();
+}
+
+void Tfrm_merge::keepOnScreen() {
+    // The designed position suits a large screen at 96 DPI; on a small or
+    // scaled one it would put part of the fixed-size window off the screen.
+    const QScreen* current = screen();
+    if (current == nullptr) return;
+    const QRect frame = frameGeometry();
+    const QPoint to = positionOnScreen(frame, current->availableGeometry());
+    if (to != frame.topLeft()) move(to);
+}
+
+void Tfrm_merge::closeEvent(QCloseEvent* event) {
+    if (merging_) {
+        closeWhenMerged_ = true;
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 bool Tfrm_merge::eventFilter(QObject* watched, QEvent* event) {
+    if (isEnterKey(event)) {
+        auto* button = qobject_cast<QPushButton*>(watched);
+        if (button != nullptr && button->window() == this && button->isEnabled()) {
+            button->click();
+            return true;
+        }
+    }
     if (watched == edt_caminho && event->type() == QEvent::FocusOut) {
         // Switching to another application or opening a menu does not leave
         // the field.
@@ -291,28 +412,50 @@ bool Tfrm_merge::eventFilter(QObject* watched, QEvent* event) {
 
 void Tfrm_merge::FormShow() { btnfinder->setFocus(); }
 
+QString Tfrm_merge::folderDialogStart() const {
+    return firstExistingFolder({edt_caminho->text(), folderOf(edtdestino->text())});
+}
+
+QString Tfrm_merge::fileDialogStart() const {
+    return firstExistingFolder({folderOf(edtdestino->text()), edt_caminho->text()});
+}
+
 void Tfrm_merge::btnfinderClick() {
-    const std::optional<QString> folder = dialogs_.chooseFolder(this);
+    const std::optional<QString> folder = dialogs_.chooseFolder(this, folderDialogStart());
     if (!folder) return;
     edt_caminho->setText(*folder);
     valida_pasta(edt_caminho->text());
 }
 
-void Tfrm_merge::edt_caminhoExit() { valida_pasta(edt_caminho->text()); }
+void Tfrm_merge::edt_caminhoExit() {
+    // Passing through the field on the way to "Salvar..." must not cost the
+    // user's ticks and order: the list is refilled only when it would change.
+    const QString caminho = edt_caminho->text();
+    if (caminho == listFolderText_ &&
+        pdfEntries(fs::path(QFile::encodeName(caminho).toStdString())) == listedEntries_) {
+        return;
+    }
+    valida_pasta(caminho);
+}
 
 bool Tfrm_merge::valida_pasta(const QString& caminho) {
     if (caminho.trimmed().isEmpty()) return false;
 
     cklistfile->clear();
     const QByteArray folder = QFile::encodeName(caminho);
-    for (const std::string& name : pdfEntries(fs::path(folder.toStdString()))) {
+    listedEntries_ = pdfEntries(fs::path(folder.toStdString()));
+    for (const std::string& name : listedEntries_) {
         const QByteArray bytes = QByteArray::fromStdString(name);
         cklistfile->addSorted(QFile::decodeName(bytes), bytes);
     }
     listFolder_ = folder;
+    listFolderText_ = caminho;
 
     edtdestino->setText(caminho + QLatin1Char('/') + QLatin1String(kMergedFileName));
     lblcount->setText(QString::number(cklistfile->count()) + texts::kFilesSuffix);
+    // A new list has no ticks and no merge of its own yet.
+    ckall->setChecked(false);
+    lblstatus->clear();
     repaint();
     return true;
 }
@@ -351,11 +494,11 @@ void Tfrm_merge::cklistfileDragDrop(QObject* /*source*/, QPoint point) {
 }
 
 void Tfrm_merge::btndestinoClick() {
-    const std::optional<QString> file = dialogs_.chooseFile(this);
+    const std::optional<QString> file = dialogs_.chooseFile(this, fileDialogStart());
     if (file) edtdestino->setText(*file);
 }
 
-void Tfrm_merge::mergeTickedFiles() {
+std::vector<fs::path> Tfrm_merge::tickedPaths() {
     std::vector<fs::path> inputs;
     for (int row = 0; row < cklistfile->count(); ++row) {
         const QListWidgetItem* item = cklistfile->item(row);
@@ -365,44 +508,70 @@ void Tfrm_merge::mergeTickedFiles() {
     }
     if (inputs.size() < 2) {
         lblstatus->setText(texts::kSelectFiles);
-        return;
+        return {};
     }
     if (edtdestino->text().trimmed().isEmpty()) {
         lblstatus->setText(texts::kNoDestination);
-        return;
+        return {};
     }
-    // The runner replaces an existing destination only once the new file is
-    // complete, so nothing is deleted here: a failed merge keeps the old file.
-    const QString output = outputPathFor(edtdestino->text());
-    runner_.merge(inputs, fs::path(QFile::encodeName(output).toStdString()));
-    lblstatus->setText(texts::kMerged);
+    return inputs;
 }
 
 void Tfrm_merge::btnsalvarClick() {
-    // No exception may cross Qt's event loop, and the window stays usable
-    // after any failure: the button comes back and the status is cleared.
+    if (merging_) return;
+    std::vector<fs::path> inputs = tickedPaths();
+    if (inputs.empty()) return;
+    // The runner replaces an existing destination only once the new file is
+    // complete, so nothing is deleted here: a failed merge keeps the old file.
+    const QString output = outputPathFor(edtdestino->text());
+    startMerge(std::move(inputs), fs::path(QFile::encodeName(output).toStdString()));
+}
+
+void Tfrm_merge::startMerge(std::vector<fs::path> inputs, fs::path output) {
+    merging_ = true;
+    btnsalvar->setEnabled(false);
+    lblstatus->setText(texts::kWait);
+    escape_->setEnabled(false);
+    qApp->installEventFilter(inputBlocker_);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    repaint();
+    try {
+        mergeThread_ =
+            std::thread(&Tfrm_merge::runMerge, this, std::move(inputs), std::move(output));
+    } catch (const std::exception& e) {
+        // No thread could be made: the window takes input again at once.
+        finishMerge(QString::fromUtf8(e.what()));
+    }
+}
+
+void Tfrm_merge::runMerge(const std::vector<fs::path>& inputs, const fs::path& output) {
+    // No exception may leave the thread; the window shows what ended it.
     QString error;
     try {
-        btnsalvar->setEnabled(false);
-        lblstatus->setText(texts::kWait);
-        repaint();
-        try {
-            mergeTickedFiles();
-        } catch (const std::exception& e) {
-            error = QString::fromUtf8(e.what());
-            if (error.isEmpty()) error = texts::kUnknownError;
-        }
+        runner_.merge(inputs, output);
+    } catch (const std::exception& e) {
+        error = QString::fromUtf8(e.what());
+        if (error.isEmpty()) error = texts::kUnknownError;
     } catch (...) {
         error = texts::kUnknownError;
     }
-    try {
-        if (!error.isEmpty()) lblstatus->clear();
-        btnsalvar->setEnabled(true);
-        repaint();
-        if (!error.isEmpty()) dialogs_.showError(this, error);
-    } catch (...) {
-        // Nothing more can be shown; the window goes on.
-        btnsalvar->setEnabled(true);
+    QMetaObject::invokeMethod(
+        this, [this, error] { finishMerge(error); }, Qt::QueuedConnection);
+}
+
+void Tfrm_merge::finishMerge(const QString& error) {
+    if (mergeThread_.joinable()) mergeThread_.join();
+    merging_ = false;
+    QApplication::restoreOverrideCursor();
+    qApp->removeEventFilter(inputBlocker_);
+    escape_->setEnabled(true);
+    lblstatus->setText(error.isEmpty() ? texts::kMerged : QString());
+    btnsalvar->setEnabled(true);
+    repaint();
+    if (!error.isEmpty()) dialogs_.showError(this, error);
+    if (closeWhenMerged_) {
+        closeWhenMerged_ = false;
+        close();
     }
 }
 

@@ -1,11 +1,18 @@
 #pragma once
 // The merge window: lists the PDF files of one folder with a tick box each,
 // lets the user order them, and hands the ticked ones, in list order, to a
-// MergeRunner. The window borrows its runner and its dialogs, which must
-// outlive it; it owns its controls through Qt's parent chain.
+// MergeRunner, which it calls on a thread of its own, one merge at a time.
+// The window borrows its runner and its dialogs, which must outlive it; it
+// owns its controls through Qt's parent chain.
+
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include <QByteArray>
 #include <QPoint>
+#include <QRect>
 #include <QString>
 #include <QWidget>
 
@@ -13,6 +20,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QShortcut;
 
 namespace qz::app {
 
@@ -52,6 +60,11 @@ inline constexpr char kMergedFileName[] = "unificado.pdf";
 // ".pdf" anywhere in any letter case, else with ".pdf" appended.
 QString outputPathFor(const QString& destination);
 
+// Where a window whose frame is `frame` goes so that it lies on `available`:
+// unchanged when it already does, else moved the least onto it (to the
+// area's top left when it is larger than the area).
+QPoint positionOnScreen(const QRect& frame, const QRect& available);
+
 class Tfrm_merge : public QWidget {
     Q_OBJECT
 public:
@@ -62,8 +75,15 @@ public:
     // included); a blank `caminho` changes nothing and gives false.
     bool valida_pasta(const QString& caminho);
 
+    // Whether a merge is running. It runs off the window's thread: the
+    // window keeps painting, with the busy cursor, and takes no input.
+    bool merging() const { return merging_; }
+
 protected:
     void showEvent(QShowEvent* event) override;
+    // Closing during a merge waits for it to end, so the destination is
+    // never left half written.
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -84,9 +104,19 @@ private:
     void btnsalvarClick();
     void BtnSairClick();
 
-    // The body of a save request; throws what the runner throws.
-    void mergeTickedFiles();
+    // The ticked files in list order, when a merge can start; otherwise
+    // shows why in the status and gives nothing.
+    std::vector<std::filesystem::path> tickedPaths();
+    void startMerge(std::vector<std::filesystem::path> inputs, std::filesystem::path output);
+    // The merge thread's body: runs the runner and posts its outcome back.
+    void runMerge(const std::vector<std::filesystem::path>& inputs,
+                  const std::filesystem::path& output);
+    void finishMerge(const QString& error);
     int selectedRow() const;
+    // Where the folder dialog and the file dialog open.
+    QString folderDialogStart() const;
+    QString fileDialogStart() const;
+    void keepOnScreen();
 
     MergeRunner& runner_;
     WindowDialogs& dialogs_;
@@ -96,6 +126,16 @@ private:
     // The folder, as typed, that last filled the list: paths are built from
     // it, not from whatever the folder field holds now.
     QByteArray listFolder_;
+    // The folder text and the entries that last filled the list: leaving
+    // the folder field refills it only when either has changed.
+    QString listFolderText_;
+    std::vector<std::string> listedEntries_;
+
+    std::thread mergeThread_;
+    bool merging_ = false;
+    bool closeWhenMerged_ = false;
+    QShortcut* escape_ = nullptr;
+    QObject* inputBlocker_ = nullptr;
 
     GradientPanel* PnTitulo = nullptr;
     QLabel* Label1 = nullptr;

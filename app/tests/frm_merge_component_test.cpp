@@ -33,8 +33,8 @@ namespace fs = std::filesystem;
 
 class AnsweringDialogs final : public WindowDialogs {
 public:
-    std::optional<QString> chooseFolder(QWidget*) override { return folder; }
-    std::optional<QString> chooseFile(QWidget*) override { return std::nullopt; }
+    std::optional<QString> chooseFolder(QWidget*, const QString&) override { return folder; }
+    std::optional<QString> chooseFile(QWidget*, const QString&) override { return std::nullopt; }
     void showError(QWidget*, const QString& message) override { errors << message; }
     std::optional<QString> folder;
     QStringList errors;
@@ -82,7 +82,10 @@ protected:
         found.first()->setCheckState(Qt::Checked);
     }
     QString status() { return child<QLabel>("lblstatus")->text(); }
-    void save() { child<QPushButton>("btnsalvar")->click(); }
+    void save() {
+        child<QPushButton>("btnsalvar")->click();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !window_.merging(); }, 60000));
+    }
 
     testing::TempDir dir_{"qz-app-e2e"};
     ComponentMergeRunner runner_;

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -18,10 +20,12 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 #include "app/GradientPanel.h"
 #include "app/MergeRunner.h"
+#include "app/Translations.h"
 #include "app/UnavailableMergeRunner.h"
 #include "app/WindowDialogs.h"
 
@@ -50,14 +54,49 @@ public:
     bool failWithNonStandard = false;
 };
 
+// Holds every merge until the test lets it go, as a long merge does.
+class SlowRunner final : public MergeRunner {
+public:
+    void merge(const std::vector<fs::path>& inputs, const fs::path&) override {
+        std::unique_lock lock(mutex_);
+        started_ = true;
+        inputs_ = inputs;
+        released_.wait(lock, [this] { return release_; });
+    }
+    bool started() {
+        std::lock_guard lock(mutex_);
+        return started_;
+    }
+    void release() {
+        std::lock_guard lock(mutex_);
+        release_ = true;
+        released_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable released_;
+    bool started_ = false;
+    bool release_ = false;
+    std::vector<fs::path> inputs_;
+};
+
 class FakeDialogs final : public WindowDialogs {
 public:
-    std::optional<QString> chooseFolder(QWidget*) override { return folderAnswer; }
-    std::optional<QString> chooseFile(QWidget*) override { return fileAnswer; }
+    std::optional<QString> chooseFolder(QWidget*, const QString& start) override {
+        folderStarts << start;
+        return folderAnswer;
+    }
+    std::optional<QString> chooseFile(QWidget*, const QString& start) override {
+        fileStarts << start;
+        return fileAnswer;
+    }
     void showError(QWidget*, const QString& message) override { errors << message; }
     std::optional<QString> folderAnswer;
     std::optional<QString> fileAnswer;
     QStringList errors;
+    QStringList folderStarts;
+    QStringList fileStarts;
 };
 
 void writeFile(const fs::path& path, const std::string& content = "%PDF-1.4\n") {
@@ -152,7 +191,13 @@ protected:
         sendMouse(viewport, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
         sendMouse(viewport, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
     }
-    void save() { child<QPushButton>("btnsalvar")->click(); }
+    void save() {
+        child<QPushButton>("btnsalvar")->click();
+        waitForMerge();
+    }
+    void waitForMerge() {
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !window_.merging(); }, 10000));
+    }
 
     fs::path folder_;
     FakeRunner runner_;
@@ -266,20 +311,71 @@ TEST_F(MergeWindow, CancelledFolderDialogChangesNothing) {
     EXPECT_EQ(child<QLineEdit>("edt_caminho")->text(), folderText());
 }
 
-TEST_F(MergeWindow, LeavingTheFolderFieldRefillsFromDisk) {
+TEST_F(MergeWindow, LeavingTheFolderFieldRefillsWhenTheFolderOrItsFilesChanged) {
+    const struct {
+        const char* what;
+        std::string newFile;  // made before leaving; empty: none
+        QString suffix;       // appended to the folder text
+        QStringList items;
+    } cases[] = {
+        {"a file was added", "0.pdf", QString(), {"0.pdf", "a.pdf", "b.pdf", "c.pdf"}},
+        {"the text names the folder otherwise", "", QStringLiteral("/"),
+         {"0.pdf", "a.pdf", "b.pdf", "c.pdf"}},
+    };
+    fillWith({"a.pdf", "b.pdf", "c.pdf"});
+    for (const auto& c : cases) {
+        chooseFolder(folderText());
+        tick("a.pdf");
+        list()->setCurrentRow(0);
+        child<QPushButton>("btndown")->click();
+        child<QLineEdit>("edtdestino")->setText("/elsewhere/out.pdf");
+        if (!c.newFile.empty()) makeFiles({c.newFile});
+
+        leaveFolderField(folderText() + c.suffix);
+
+        EXPECT_EQ(items(), c.items) << c.what;
+        EXPECT_TRUE(tickedItems().isEmpty()) << c.what;
+        EXPECT_EQ(text("lblcount"), QString::number(c.items.size()) + " arquivos") << c.what;
+        EXPECT_EQ(child<QLineEdit>("edtdestino")->text(), folderText() + c.suffix + "/unificado.pdf")
+            << c.what;
+    }
+}
+
+TEST_F(MergeWindow, PassingThroughTheFolderFieldKeepsTicksOrderAndDestination) {
     fillWith({"a.pdf", "b.pdf", "c.pdf"});
     tick("a.pdf");
-    list()->setCurrentRow(0);
-    child<QPushButton>("btndown")->click();
-    child<QLineEdit>("edtdestino")->setText("/elsewhere/out.pdf");
-    makeFiles({"0.pdf"});
+    tick("c.pdf");
+    list()->setCurrentRow(2);
+    child<QPushButton>("btnup")->click();
+    child<QPushButton>("btnup")->click();
+    child<QLineEdit>("edtdestino")->setText(folderText() + "/saida.pdf");
 
-    leaveFolderField(folderText());
+    // A click into the folder field, then straight on to "Salvar...".
+    auto* field = child<QLineEdit>("edt_caminho");
+    QTest::mouseClick(field, Qt::LeftButton);
+    ASSERT_TRUE(field->hasFocus());
+    QTest::mouseClick(child<QPushButton>("btnsalvar"), Qt::LeftButton);
+    ASSERT_FALSE(field->hasFocus());
+    waitForMerge();
 
-    EXPECT_EQ(items(), QStringList({"0.pdf", "a.pdf", "b.pdf", "c.pdf"}));
+    EXPECT_EQ(items(), QStringList({"c.pdf", "a.pdf", "b.pdf"}));
+    EXPECT_EQ(tickedItems(), QStringList({"c.pdf", "a.pdf"}));
+    ASSERT_EQ(runner_.calls.size(), 1u);
+    EXPECT_EQ(runner_.calls[0].inputs, (std::vector<fs::path>{pathIn("c.pdf"), pathIn("a.pdf")}));
+    EXPECT_EQ(runner_.calls[0].output, fs::path(pathIn("saida.pdf")));
+}
+
+TEST_F(MergeWindow, ANewListClearsSelectAllAndTheStatus) {
+    fillWith({"a.pdf", "b.pdf"});
+    child<QCheckBox>("ckall")->click();
+    save();
+    ASSERT_EQ(text("lblstatus"), QStringLiteral("PDF unificado!"));
+    ASSERT_TRUE(child<QCheckBox>("ckall")->isChecked());
+
+    chooseFolder(folderText());
     EXPECT_TRUE(tickedItems().isEmpty());
-    EXPECT_EQ(text("lblcount"), QStringLiteral("4 arquivos"));
-    EXPECT_EQ(child<QLineEdit>("edtdestino")->text(), folderText() + "/unificado.pdf");
+    EXPECT_FALSE(child<QCheckBox>("ckall")->isChecked());
+    EXPECT_TRUE(text("lblstatus").isEmpty());
 }
 
 TEST_F(MergeWindow, BlankFolderTextChangesNothing) {
@@ -525,6 +621,178 @@ TEST_F(MergeWindow, EscapeAndTheExitButtonCloseTheWindow) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
     child<QPushButton>("BtnSair")->click();
     EXPECT_FALSE(window_.isVisible());
+}
+
+TEST_F(MergeWindow, EnterPressesTheFocusedButton) {
+    fillWith({"a.pdf", "b.pdf", "c.pdf"});
+    list()->setCurrentRow(0);
+    auto* down = child<QPushButton>("btndown");
+    down->setFocus();
+    QTest::keyClick(down, Qt::Key_Return);
+    EXPECT_EQ(items(), QStringList({"b.pdf", "a.pdf", "c.pdf"}));
+    QTest::keyClick(down, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(items(), QStringList({"b.pdf", "c.pdf", "a.pdf"}));
+
+    auto* finder = child<QPushButton>("btnfinder");
+    finder->setFocus();
+    QTest::keyClick(finder, Qt::Key_Return);
+    EXPECT_EQ(dialogs_.folderStarts.size(), 2);
+
+    auto* exit = child<QPushButton>("BtnSair");
+    exit->setFocus();
+    QTest::keyClick(exit, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_FALSE(window_.isVisible());
+}
+
+TEST_F(MergeWindow, DialogsOpenInTheTypedFolderOrTheDestinationsFolder) {
+    fs::create_directories(folder_ / "out");
+    auto* field = child<QLineEdit>("edt_caminho");
+    auto* destination = child<QLineEdit>("edtdestino");
+    const QString other = folderText() + "/out";
+    const struct {
+        const char* what;
+        QString folderField, destinationField;
+        QString folderStart, fileStart;
+    } cases[] = {
+        {"both blank", "", "", "", ""},
+        {"a typed folder", folderText(), "", folderText(), folderText()},
+        {"a destination elsewhere", folderText(), other + "/x.pdf", folderText(), other},
+        {"no such folder typed", folderText() + "/missing", other + "/x.pdf", other, other},
+    };
+    for (const auto& c : cases) {
+        field->setText(c.folderField);
+        destination->setText(c.destinationField);
+        child<QPushButton>("btnfinder")->click();
+        child<QPushButton>("btndestino")->click();
+        EXPECT_EQ(dialogs_.folderStarts.back(), c.folderStart) << c.what;
+        EXPECT_EQ(dialogs_.fileStarts.back(), c.fileStart) << c.what;
+    }
+}
+
+TEST(PositionOnScreen, MovesAWindowOnlyAsFarAsItMustToLieOnTheScreen) {
+    const QRect screen(0, 0, 853, 533);  // 1280 x 800 at a scale of 1.5
+    const struct {
+        const char* what;
+        QRect frame;
+        QPoint expected;
+    } cases[] = {
+        {"fits: unchanged", {137, 100, 492, 420}, {137, 100}},
+        {"below the bottom edge", {137, 309, 492, 420}, {137, 113}},
+        {"past the right edge", {500, 10, 492, 420}, {361, 10}},
+        {"above and left of the screen", {-30, -5, 492, 420}, {0, 0}},
+        {"taller than the screen: top edge", {137, 309, 492, 600}, {137, 0}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(positionOnScreen(c.frame, screen), c.expected) << c.what;
+    }
+    // A screen that does not start at the origin (a second monitor, a panel).
+    EXPECT_EQ(positionOnScreen({0, 700, 492, 420}, {1280, 30, 1024, 738}), QPoint(1280, 348));
+}
+
+TEST_F(MergeWindow, TheWindowLiesOnTheScreenItIsShownOn) {
+    const QRect available = window_.screen()->availableGeometry();
+    window_.hide();
+    window_.move(137, 309);
+    window_.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
+    EXPECT_TRUE(available.contains(window_.frameGeometry()))
+        << available.height() << " " << window_.frameGeometry().bottom();
+    EXPECT_EQ(window_.size(), QSize(492, 398));
+}
+
+class SlowMergeWindow : public MergeWindow {
+protected:
+    // A failed test must not leave the window waiting for the merge forever.
+    void TearDown() override {
+        slow_.release();
+        MergeWindow::TearDown();
+    }
+    SlowRunner slow_;
+    Tfrm_merge slowWindow_{slow_, dialogs_};
+};
+
+TEST_F(SlowMergeWindow, TheWindowPaintsButTakesNoInputUntilTheMergeEnds) {
+    window_.close();
+    slowWindow_.show();
+    QApplication::setActiveWindow(&slowWindow_);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&slowWindow_));
+    makeFiles({"a.pdf", "b.pdf"});
+    dialogs_.folderAnswer = folderText();
+    auto childOf = [this](const char* name) {
+        return slowWindow_.findChild<QWidget*>(QLatin1String(name));
+    };
+    static_cast<QPushButton*>(childOf("btnfinder"))->click();
+    auto* all = static_cast<QCheckBox*>(childOf("ckall"));
+    all->click();
+    auto* status = static_cast<QLabel*>(childOf("lblstatus"));
+    auto* save = static_cast<QPushButton*>(childOf("btnsalvar"));
+
+    QTest::mouseClick(save, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return slow_.started(); }, 10000));
+    EXPECT_TRUE(slowWindow_.merging());
+    EXPECT_EQ(status->text(), QStringLiteral("Aguarde..."));
+    EXPECT_FALSE(save->isEnabled());
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+
+    // The window's thread is free: it paints.
+    int paints = 0;
+    struct PaintCounter : QObject {
+        int* count;
+        explicit PaintCounter(int* c) : count(c) {}
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) ++*count;
+            return false;
+        }
+    } counter(&paints);
+    status->installEventFilter(&counter);
+    status->update();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return paints > 0; }, 5000));
+    status->removeEventFilter(&counter);
+
+    // Clicks, keys and the close box do nothing now and nothing later.
+    QTest::mouseClick(childOf("BtnSair"), Qt::LeftButton);
+    QTest::mouseClick(all, Qt::LeftButton);
+    QTest::keyClick(childOf("btnfinder"), Qt::Key_Escape);
+    QTest::keyClick(childOf("BtnSair"), Qt::Key_Return);
+    EXPECT_TRUE(slowWindow_.isVisible());
+    EXPECT_TRUE(all->isChecked());
+    EXPECT_EQ(dialogs_.folderStarts.size(), 1);
+
+    slow_.release();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !slowWindow_.merging(); }, 10000));
+    QTest::qWait(50);
+    EXPECT_TRUE(slowWindow_.isVisible());
+    EXPECT_EQ(status->text(), QStringLiteral("PDF unificado!"));
+    EXPECT_TRUE(save->isEnabled());
+    EXPECT_TRUE(all->isChecked());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    // Input is taken again.
+    QTest::mouseClick(all, Qt::LeftButton);
+    EXPECT_FALSE(all->isChecked());
+}
+
+TEST_F(SlowMergeWindow, ClosingDuringAMergeWaitsForItsEnd) {
+    window_.close();
+    slowWindow_.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&slowWindow_));
+    makeFiles({"a.pdf", "b.pdf"});
+    dialogs_.folderAnswer = folderText();
+    slowWindow_.findChild<QPushButton*>(QStringLiteral("btnfinder"))->click();
+    slowWindow_.findChild<QCheckBox*>(QStringLiteral("ckall"))->click();
+    slowWindow_.findChild<QPushButton*>(QStringLiteral("btnsalvar"))->click();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return slow_.started(); }, 10000));
+
+    EXPECT_FALSE(slowWindow_.close());
+    EXPECT_TRUE(slowWindow_.isVisible());
+    slow_.release();
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !slowWindow_.isVisible(); }, 10000));
+    EXPECT_FALSE(slowWindow_.merging());
+}
+
+TEST(QtTranslations, QtsOwnDialogsSpeakPortuguese) {
+    ASSERT_TRUE(installQtTranslations(*QCoreApplication::instance()));
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:").toStdString(), "Procurar em:");
 }
 
 }  // namespace
