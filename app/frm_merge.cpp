@@ -523,8 +523,15 @@ void Tfrm_merge::btnsalvarClick() {
     if (inputs.empty()) return;
     // The runner replaces an existing destination only once the new file is
     // complete, so nothing is deleted here: a failed merge keeps the old file.
-    const QString output = outputPathFor(edtdestino->text());
-    startMerge(std::move(inputs), fs::path(QFile::encodeName(output).toStdString()));
+    const fs::path output(QFile::encodeName(outputPathFor(edtdestino->text())).toStdString());
+    for (const fs::path& input : inputs) {
+        std::error_code ec;
+        if (fs::equivalent(input, output, ec)) {
+            lblstatus->setText(texts::kDestinationIsSource);
+            return;
+        }
+    }
+    startMerge(std::move(inputs), output);
 }
 
 void Tfrm_merge::startMerge(std::vector<fs::path> inputs, fs::path output) {

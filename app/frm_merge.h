@@ -50,6 +50,8 @@ inline const QString kMerged = QStringLiteral("PDF unificado!");
 // Our own: a blank destination would otherwise write ".pdf" into whatever
 // the working directory happens to be.
 inline const QString kNoDestination = QStringLiteral("Informar o arquivo de destino!");
+// Our own: writing over a file being merged would replace the user's original.
+inline const QString kDestinationIsSource = QStringLiteral("O destino é um dos arquivos a unificar!");
 inline const QString kUnknownError = QStringLiteral("Erro desconhecido ao unificar os arquivos.");
 }  // namespace texts
 

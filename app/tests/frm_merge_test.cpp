@@ -572,6 +572,21 @@ TEST_F(MergeWindow, BlankDestinationIsRefused) {
     EXPECT_TRUE(child<QPushButton>("btnsalvar")->isEnabled());
 }
 
+TEST_F(MergeWindow, ADestinationThatIsATickedFileIsRefused) {
+    fillWith({"a.pdf", "b.pdf"});
+    writeFile(folder_ / "a.pdf", "original a");
+    tick("a.pdf");
+    tick("b.pdf");
+    for (const QString& destination : {folderText() + "/a.pdf", folderText() + "/./b.pdf"}) {
+        child<QLineEdit>("edtdestino")->setText(destination);
+        save();
+        EXPECT_EQ(text("lblstatus"), texts::kDestinationIsSource) << destination.toStdString();
+        EXPECT_TRUE(child<QPushButton>("btnsalvar")->isEnabled());
+    }
+    EXPECT_TRUE(runner_.calls.empty());
+    EXPECT_EQ(readFile(folder_ / "a.pdf"), "original a");
+}
+
 TEST_F(MergeWindow, FailedMergeShowsTheMessageAndLeavesTheWindowUsable) {
     fillWith({"a.pdf", "b.pdf"});
     tick("a.pdf");
