@@ -159,15 +159,14 @@ public:
     // Sets (does not add to) the rotation of the listed pages.
     void RotatePages(const std::string& pageRange, TqzRotationAngle angle);
     // Empties `document` and gives it copies of the listed pages of this
-    // one, in list order. The copies share stream data with this component,
-    // which must stay until `document` has been saved.
+    // one, in list order. The copies hold the stream data they share with
+    // this document: either component may go first.
     void ExtractPagesTo(TqzCustomPDFDocument& document, const std::string& pageRange);
     // The same into a new file, written at once.
     void ExtractPagesTo(const std::filesystem::path& fileName, const std::string& pageRange);
-    // Appends copies of the listed pages of `document` (which must stay
-    // until this one has been saved), or of a file (kept open until Reset,
-    // the next load or destruction). A component without a document starts
-    // from an empty one.
+    // Appends copies of the listed pages of `document`, or of a file (kept
+    // open until the next save). A component without a document starts from
+    // an empty one.
     void AppendPagesFrom(TqzCustomPDFDocument& document, const std::string& pageRange);
     void AppendPagesFrom(const std::filesystem::path& fileName, const std::string& pageRange);
     // Inserts copies of the listed pages, in list order, after page
@@ -267,9 +266,9 @@ private:
     std::vector<std::unique_ptr<TqzCustomPDFDocument>> FMergeObjectList;
     std::shared_ptr<platform::Stream> FStream;
 
-    // ---- pages: the sources of file appends and inserts (like the merge
-    // sources, kept until Reset, the next load or destruction), the template
-    // of an empty document, and helpers ----
+    // ---- pages: the sources of file appends and inserts (until the next
+    // save, Reset, load or destruction), the template of an empty document,
+    // and helpers ----
     std::vector<std::unique_ptr<TqzCustomPDFDocument>> FAppendPagesObjList;
     std::vector<std::unique_ptr<TqzCustomPDFDocument>> FInsertDocObjList;
     std::unique_ptr<platform::MemoryStream> FBlankDoc;
