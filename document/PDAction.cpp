@@ -52,10 +52,10 @@ std::unique_ptr<TqzPDBaseObject> Literal(const std::string& text) {
 std::string ReadStreamText(core::TqzPDStream& stream) {
     std::string text;
     stream.Reset();
-    std::string chunk;
+    std::string chunk(kScriptChunk, '\0');
     while (text.size() < kMaxScriptBytes) {
-        chunk.clear();
-        const int32_t read = stream.Read(chunk, std::min<uint32_t>(kScriptChunk, kMaxScriptBytes - static_cast<uint32_t>(text.size())));
+        const auto want = std::min<uint32_t>(kScriptChunk, kMaxScriptBytes - static_cast<uint32_t>(text.size()));
+        const int32_t read = stream.Read(chunk, want);
         if (read <= 0) break;
         text.append(chunk, 0, static_cast<size_t>(read));
     }
