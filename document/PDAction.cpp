@@ -559,7 +559,12 @@ void TqzPDJavaScriptAction::SetJavaScript(const std::string& value) {
 
 namespace {
 
-void AddDest(TqzPDDictionary& dict, std::unique_ptr<TqzPDArray> array) { dict.Add("D", std::move(array)); }
+// The array joins the dictionary's document, whose writer numbers its page
+// reference.
+void AddDest(TqzPDDictionary& dict, std::unique_ptr<TqzPDArray> array) {
+    array->SetParentDoc(dict.GetParentDoc());
+    dict.Add("D", std::move(array));
+}
 
 void WriteGoTo(TqzPDAction& action, TqzPDDictionary& dict) {
     // A destination without a page of this document (a named one) is left to
@@ -591,7 +596,7 @@ void WriteGoToRemote(TqzPDGoToRemoteAction& action, TqzPDDictionary& dict, TqzAc
     if (TqzPDDestination* destination = action.GetDest()) {
         const TqzDestYAxis yAxis =
             variant == TqzActionDictVariant::Direct ? TqzDestYAxis::FromPageTop : TqzDestYAxis::AsStored;
-        AddDest(dict, MakeDestArray(std::make_unique<core::TqzPDInteger>(action.GetPageNum()),
+        AddDest(dict, MakeDestArray(dict.GetParentDoc(), std::make_unique<core::TqzPDInteger>(action.GetPageNum()),
                                     destination->GetDisplayOption(), WrittenRect(*destination, yAxis)));
     }
     WriteFileEntry(action, action.GetFileName(), dict);
