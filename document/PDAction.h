@@ -143,7 +143,6 @@ protected:
     std::unique_ptr<TqzPDFileSpec> FFileSpec;
 
 private:
-    friend struct TqzActionChain;
     std::shared_ptr<TqzActionChain> FChain;
     int32_t FChainDepth = 0;
 };
