@@ -362,6 +362,10 @@ void TqzPDDocument::StitchPagesSideBySide(int32_t /*stitchToPage*/, int32_t /*st
 
 // ---- catalog and document information ----
 
+void TqzPDDocument::AddAction(TqzPDAction& action, TqzDocActionTrigger triggerType) {
+    if (FCatalog != nullptr) FCatalog->AddAction(action, triggerType);
+}
+
 void TqzPDDocument::RemoveAction(TqzDocActionTrigger triggerType) {
     if (FCatalog != nullptr) FCatalog->RemoveAction(triggerType);
 }

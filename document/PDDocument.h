@@ -24,6 +24,7 @@ class TqzPDDictionary;
 
 namespace qz::document {
 
+class TqzPDAction;
 class TqzPDBaseDoc;
 class TqzPDCatalog;
 class TqzPDDocInfo;
@@ -176,6 +177,8 @@ public:
     // ---- catalog and document information ----
     // The catalog element; none while unloaded.
     TqzPDCatalog* GetCatalog() const;
+    // Document-level actions through the catalog; nothing without one.
+    void AddAction(TqzPDAction& action, TqzDocActionTrigger triggerType);
     void RemoveAction(TqzDocActionTrigger triggerType);
     TqzPDLayoutMode GetLayoutMode();
     void SetLayoutMode(TqzPDLayoutMode mode);
