@@ -161,16 +161,19 @@ core::TqzPDRect* TqzPDPage::GetTrimBox() { return OwnBoxOrEmpty("TrimBox", FTrim
 
 void TqzPDPage::SetBox(const char* key, std::unique_ptr<core::TqzPDRect>& own, bool& inherited, double left,
                        double top, double right, double bottom) {
-    if (own && !inherited && own->GetArray()) {
-        own->SetValues(left, top, right, bottom);
-        return;
-    }
+    // Always a new array of reals: the stored one may be shared with other
+    // pages (an indirect box), and its integer entries would round the values.
     TqzPDDictionary* dict = GetDict();
     if (!dict) return;
     auto array = RealArray(dict->GetParentDoc(), left, top, right, bottom);
     TqzPDArray* entered = array.get();
     dict->SetKeyValue(key, std::move(array));
-    own = std::make_unique<core::TqzPDRect>(entered);
+    // The rectangle object stays the same for whoever holds it.
+    if (own) {
+        *own = core::TqzPDRect(entered);
+    } else {
+        own = std::make_unique<core::TqzPDRect>(entered);
+    }
     inherited = false;
 }
 

@@ -96,6 +96,26 @@ TEST(PageTest, Boxes) {
         EXPECT_EQ(bleed->GetLeft(), -1);
         EXPECT_EQ(bleed->GetBottom(), -1);
     }
+    {
+        // A box shared by two pages through one indirect array: setting one
+        // page's box leaves the other's alone and keeps fractions.
+        PdfBuilder b;
+        b.Set(1, "<< /Type /Catalog /Pages 2 0 R >>");
+        b.Set(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>");
+        b.Set(3, "<< /Type /Page /Parent 2 0 R /MediaBox 5 0 R >>");
+        b.Set(4, "<< /Type /Page /Parent 2 0 R /MediaBox 5 0 R >>");
+        b.Set(5, "[0 0 400 600]");
+        TqzPDDocument doc;
+        doc.LoadDocument(MemoryFile(b.Write()));
+        const core::TqzPDRect* held = doc.GetPage(1)->GetMediaBox();
+        doc.GetPage(1)->SetMediaBox(0, 0, 300.5, 500.25);
+        EXPECT_EQ(held, doc.GetPage(1)->GetMediaBox());
+        EXPECT_EQ(held->GetRight(), 300.5);
+        EXPECT_EQ(doc.GetPage(2)->GetMediaBox()->GetRight(), 400);
+        TqzPDPage fresh(&doc, nullptr, doc.GetPage(1)->GetDict());
+        EXPECT_EQ(fresh.GetMediaBox()->GetRight(), 300.5);
+        EXPECT_EQ(fresh.GetMediaBox()->GetBottom(), 500.25);
+    }
     for (const char* bad : {"/MediaBox 5", "/CropBox /Letter", "/BleedBox (x)"}) {
         SCOPED_TRACE(bad);
         auto doc = OnePage(bad);
