@@ -12,13 +12,16 @@
 #include "core/PDStream.h"
 #include "core/PDString.h"
 #include "core/MemoryStream.h"
+#include "document/PDAction.h"
 #include "document/PDBaseDoc.h"
 #include "document/PDBookmark.h"
+#include "document/PDDestination.h"
 #include "document/PDDocument.h"
 #include "document/PDModelException.h"
 #include "document/PDPageTree.h"
 #include "document/PDViewerPref.h"
 #include "document/PDXFADocument.h"
+#include "platform/Exception.h"
 
 namespace qz::document {
 
@@ -28,6 +31,9 @@ constexpr std::array<std::string_view, 7> kLayoutNames = {
     "", "SinglePage", "OneColumn", "TwoColumnLeft", "TwoColumnRight", "TwoPageLeft", "TwoPageRight"};
 constexpr std::array<std::string_view, 7> kModeNames = {
     "", "UseNone", "UseThumbs", "UseOutlines", "FullScreen", "UseOC", "UseAttachments"};
+// The message of a document action other than the open action that is not a
+// script.
+constexpr const char* kJavaScriptRequired = "Java Script Action required";
 constexpr std::array<std::string_view, 6> kTriggerKeys = {"WC", "WS", "DS", "WP", "DP", ""};
 
 core::TqzPDDictionary* AsDict(core::TqzPDBaseObject* object) {
@@ -152,6 +158,38 @@ void TqzPDCatalog::SetPageMode(TqzPDPageMode value) {
     if (dict == nullptr) return;
     FPageMode = value;
     PutName(*dict, "PageMode", kModeNames[static_cast<size_t>(value)]);
+}
+
+void TqzPDCatalog::AddAction(TqzPDAction& action, TqzDocActionTrigger triggerType) {
+    if (triggerType == TqzDocActionTrigger::atBeforeDocOpen) {
+        if (core::TqzPDDictionary* dict = GetDict()) dict->SetKeyValue("OpenAction", CreateActionDict(action));
+        return;
+    }
+    auto* script = dynamic_cast<TqzPDJavaScriptAction*>(&action);
+    if (script == nullptr || action.GetType() != TqzPDActionType::actionJavaScript) {
+        throw platform::Exception(kJavaScriptRequired);
+    }
+    core::TqzPDDictionary* dict = GetDict();
+    if (dict == nullptr) return;
+    auto entry = std::make_unique<core::TqzPDDictionary>(FDocument->GetBaseDoc());
+    entry->Add("S", std::make_unique<core::TqzPDName>("JavaScript"));
+    entry->Add("JS", std::make_unique<core::TqzPDString>(script->GetJavaScript(), false));
+    const std::string_view key = kTriggerKeys[static_cast<size_t>(triggerType)];
+    if (core::TqzPDDictionary* actions = AsDict(dict->LookUp("AA"))) {
+        actions->SetKeyValue(key, std::move(entry));
+        return;
+    }
+    auto actions = std::make_unique<core::TqzPDDictionary>(FDocument->GetBaseDoc());
+    actions->Add(key, std::move(entry));
+    dict->SetKeyValue("AA", std::move(actions));
+}
+
+std::unique_ptr<core::TqzPDDictionary> TqzPDCatalog::CreateActionDict(TqzPDAction& action) {
+    return document::CreateActionDict(action, *FDocument);
+}
+
+std::unique_ptr<core::TqzPDArray> TqzPDCatalog::CreateDestArray(TqzPDDestination& destination) {
+    return document::CreateDestArray(destination, TqzDestYAxis::AsStored);
 }
 
 void TqzPDCatalog::RemoveAction(TqzDocActionTrigger triggerType) {

@@ -16,6 +16,7 @@
 #include "platform/Streams.h"
 
 namespace qz::core {
+class TqzPDArray;
 class TqzPDBaseObject;
 class TqzPDDictionary;
 }  // namespace qz::core
@@ -104,8 +105,18 @@ public:
     TqzPDPageMode GetPageMode();
     void SetPageMode(TqzPDPageMode value);
 
+    // atBeforeDocOpen: /OpenAction := CreateActionDict(action). The other
+    // triggers take only a JavaScript action (else "Java Script Action
+    // required", nothing written) as << /S /JavaScript /JS (...) >> under
+    // their /AA key. Nothing happens without a dictionary.
+    void AddAction(TqzPDAction& action, TqzDocActionTrigger triggerType);
     // Removes the trigger's entry from /AA; /OpenAction is never removed.
     void RemoveAction(TqzDocActionTrigger triggerType);
+    // A new direct action dictionary written from `action`; the caller
+    // places it.
+    std::unique_ptr<core::TqzPDDictionary> CreateActionDict(TqzPDAction& action);
+    // The destination as a new direct array, its numbers as they stand.
+    std::unique_ptr<core::TqzPDArray> CreateDestArray(TqzPDDestination& destination);
     // Removes /Perms; a save starts with it.
     void RemovePerms();
 

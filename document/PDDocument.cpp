@@ -557,6 +557,10 @@ TqzPDBookmark* TqzPDDocument::CreateBookmarkRoot(const std::string& title, TqzPD
     return RequireCatalog().CreateNewBookmark(title, action, outlineFlag);
 }
 
+void TqzPDDocument::AddAction(TqzPDAction& action, TqzDocActionTrigger triggerType) {
+    if (FCatalog != nullptr) FCatalog->AddAction(action, triggerType);
+}
+
 void TqzPDDocument::RemoveAction(TqzDocActionTrigger triggerType) {
     if (FCatalog != nullptr) FCatalog->RemoveAction(triggerType);
 }

@@ -200,6 +200,8 @@ public:
                                       const TqzPDOutlineFlag& outlineFlag);
     TqzPDBookmark* CreateBookmarkRoot(const std::string& title, TqzPDAction* action,
                                       const TqzPDOutlineFlag& outlineFlag);
+    // Document-level actions through the catalog; nothing without one.
+    void AddAction(TqzPDAction& action, TqzDocActionTrigger triggerType);
     void RemoveAction(TqzDocActionTrigger triggerType);
     TqzPDLayoutMode GetLayoutMode();
     void SetLayoutMode(TqzPDLayoutMode mode);

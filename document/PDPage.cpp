@@ -16,6 +16,7 @@
 #include "document/CatalogMerge.h"
 #include "document/ContentFactories.h"
 #include "document/ObjectCopy.h"
+#include "document/PDAction.h"
 #include "document/PDBaseDoc.h"
 #include "document/PDCatalog.h"
 #include "document/PDDocument.h"
@@ -71,6 +72,8 @@ TqzPDPage::TqzPDPage(TqzPDDocument* document, core::TqzPDElement* parentElement,
 TqzPDPage::~TqzPDPage() { FreeResources(); }
 
 void TqzPDPage::FreeResources() {
+    ForgetAction(TqzPageActionTrigger::atBeforePageOpen);
+    ForgetAction(TqzPageActionTrigger::atAfterPageClose);
     FAnnotObjects.clear();
     FHasAnnots = false;
     FMediaBox.reset();
@@ -352,11 +355,69 @@ void TqzPDPage::SetPageTransitionEffect(TqzPDTransitionEffect effect, float dura
     dict->SetKeyValue("Trans", GetTransitionDict(effect, duration));
 }
 
+namespace {
+
+const char* TriggerKey(TqzPageActionTrigger trigger) {
+    return trigger == TqzPageActionTrigger::atBeforePageOpen ? "O" : "C";
+}
+
+}  // namespace
+
+TqzPDAction* TqzPDPage::GetAction(TqzPageActionTrigger trigger) {
+    const auto index = static_cast<size_t>(trigger);
+    if (!FAdditionalActionRead[index]) {
+        FAdditionalActionRead[index] = true;
+        const TqzPDDictionary* dict = GetDict();
+        TqzPDBaseObject* actions = dict ? dict->LookUp("AA") : nullptr;
+        if (actions && actions->IsDict()) {
+            FAdditionalAction[index] = TqzPDAction::MakeAction(
+                FDocument, this, static_cast<TqzPDDictionary*>(actions)->LookUp(TriggerKey(trigger)));
+        }
+    }
+    return FAdditionalAction[index].get();
+}
+
+std::vector<TqzPDAction*> TqzPDPage::GetActions() {
+    std::vector<TqzPDAction*> actions;
+    for (TqzPageActionTrigger trigger : {TqzPageActionTrigger::atBeforePageOpen, TqzPageActionTrigger::atAfterPageClose}) {
+        if (TqzPDAction* action = GetAction(trigger)) actions.push_back(action);
+    }
+    return actions;
+}
+
+std::unique_ptr<TqzPDDictionary> TqzPDPage::CreateActionDict(TqzPDAction& action) {
+    if (!FDocument) throw core::ExBadRootObj();
+    return document::CreateActionDict(action, *FDocument);
+}
+
+void TqzPDPage::ForgetAction(TqzPageActionTrigger trigger) {
+    // The action read before wraps the entry about to be replaced or freed.
+    const auto index = static_cast<size_t>(trigger);
+    FAdditionalAction[index].reset();
+    FAdditionalActionRead[index] = false;
+}
+
+void TqzPDPage::AddAction(TqzPDAction& action, TqzPageActionTrigger trigger) {
+    TqzPDDictionary* dict = GetDict();
+    if (!dict) return;
+    std::unique_ptr<TqzPDDictionary> entry = CreateActionDict(action);
+    ForgetAction(trigger);
+    TqzPDBaseObject* actions = dict->LookUp("AA");
+    if (actions && actions->IsDict()) {
+        static_cast<TqzPDDictionary*>(actions)->SetKeyValue(TriggerKey(trigger), std::move(entry));
+        return;
+    }
+    auto added = std::make_unique<TqzPDDictionary>(dict->GetParentDoc());
+    added->Add(TriggerKey(trigger), std::move(entry));
+    dict->SetKeyValue("AA", std::move(added));
+}
+
 void TqzPDPage::RemoveAction(TqzPageActionTrigger trigger) {
     TqzPDDictionary* dict = GetDict();
     TqzPDBaseObject* actions = dict ? dict->LookUp("AA") : nullptr;
     if (!actions || !actions->IsDict()) return;
-    static_cast<TqzPDDictionary*>(actions)->Remove(trigger == TqzPageActionTrigger::atBeforePageOpen ? "O" : "C");
+    ForgetAction(trigger);
+    static_cast<TqzPDDictionary*>(actions)->Remove(TriggerKey(trigger));
 }
 
 void TqzPDPage::AddThumbnail(const std::string& imageData, double imageWidth, double imageHeight) {

@@ -27,6 +27,7 @@ class TqzPDStream;
 namespace qz::document {
 
 class TqzObjectCopier;
+class TqzPDAction;
 class TqzPDDocument;
 class TqzPDInheritedProperty;
 class TqzPDPageTree;
@@ -123,6 +124,15 @@ public:
     void SetPageTransitionEffect(TqzPDTransitionEffect effect, float duration);
     // A new direct transition dictionary.
     std::unique_ptr<core::TqzPDDictionary> GetTransitionDict(TqzPDTransitionEffect effect, double duration);
+    // The page's additional action for the trigger (/AA /O or /C), made by
+    // MakeAction on first need and kept; none when absent or not an action.
+    TqzPDAction* GetAction(TqzPageActionTrigger trigger);
+    // Both additional actions that exist, open before close.
+    std::vector<TqzPDAction*> GetActions();
+    // /AA's /O or /C := CreateActionDict(action), /AA added when missing.
+    void AddAction(TqzPDAction& action, TqzPageActionTrigger trigger);
+    // A new direct action dictionary written from `action`.
+    std::unique_ptr<core::TqzPDDictionary> CreateActionDict(TqzPDAction& action);
     // Removes /O or /C from an /AA dictionary.
     void RemoveAction(TqzPageActionTrigger trigger);
     // A new indirect image stream (8-bit RGB, unfiltered) as /Thumb.
@@ -150,6 +160,8 @@ public:
     std::unique_ptr<core::TqzPDBaseObject> DuplicateObject(core::TqzPDBaseObject* source);
 
 private:
+    // Drops the action read for the trigger, before its entry changes.
+    void ForgetAction(TqzPageActionTrigger trigger);
     core::TqzPDRect* OwnOrInheritedBox(const char* key, std::unique_ptr<core::TqzPDRect>& own, bool& inherited,
                                        bool media);
     core::TqzPDRect* OwnBoxOrEmpty(const char* key, std::unique_ptr<core::TqzPDRect>& own);
@@ -167,6 +179,9 @@ private:
     std::unique_ptr<core::TqzPDRect> FTrimBox;
     std::unique_ptr<TqzPDResource> FResource;
     std::shared_ptr<TqzPDInheritedProperty> FInheritedProp;
+    // The additional actions read, by trigger; kept until the page is freed.
+    std::unique_ptr<TqzPDAction> FAdditionalAction[2];
+    bool FAdditionalActionRead[2] = {false, false};
     bool FHasAnnots = false;
     std::vector<core::TqzPDBaseObject*> FAnnotObjects;
     int32_t FPageNum = 0;
