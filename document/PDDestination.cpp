@@ -9,6 +9,7 @@
 #include "core/PDName.h"
 #include "core/PDNull.h"
 #include "core/PDReal.h"
+#include "document/DictEntries.h"
 #include "document/PDBaseDoc.h"
 #include "document/PDDocument.h"
 #include "document/PDPage.h"
@@ -67,15 +68,11 @@ void AddReal(TqzPDArray& array, double value) { array.Add(std::make_unique<core:
 }  // namespace
 
 std::string_view DisplayOptionName(TqzPageDisplayOptions option) {
-    const auto index = static_cast<size_t>(option);
-    return index < kOptionNames.size() ? kOptionNames[index] : std::string_view();
+    return NameAt(kOptionNames, static_cast<size_t>(option));
 }
 
 TqzPageDisplayOptions DisplayOptionFromName(std::string_view name) {
-    for (size_t i = 1; i < kOptionNames.size(); ++i) {
-        if (kOptionNames[i] == name) return static_cast<TqzPageDisplayOptions>(i);
-    }
-    return TqzPageDisplayOptions::None;
+    return static_cast<TqzPageDisplayOptions>(NameIndex(kOptionNames, name));
 }
 
 TqzPDPage* DestinationPage(TqzPDDocument* document, const TqzPDBaseObject* entry) {
@@ -154,9 +151,10 @@ void TqzPDDestination::ReadFrom(TqzPDDocument* document, const TqzPDArray& array
     FillRect(array, option);
 }
 
-std::unique_ptr<TqzPDArray> MakeDestArray(std::unique_ptr<TqzPDBaseObject> pageEntry, TqzPageDisplayOptions option,
+std::unique_ptr<TqzPDArray> MakeDestArray(core::TqzParentDocument* parentDoc,
+                                          std::unique_ptr<TqzPDBaseObject> pageEntry, TqzPageDisplayOptions option,
                                           const TqzPDRect& rect) {
-    auto array = std::make_unique<TqzPDArray>();
+    auto array = std::make_unique<TqzPDArray>(parentDoc);
     array->Add(pageEntry != nullptr ? std::move(pageEntry) : std::make_unique<core::TqzPDNull>());
     if (option == Option::None) return array;
     array->Add(std::make_unique<core::TqzPDName>(DisplayOptionName(option)));
@@ -194,11 +192,14 @@ TqzPDRect WrittenRect(TqzPDDestination& destination, TqzDestYAxis yAxis) {
 
 std::unique_ptr<TqzPDArray> CreateDestArray(TqzPDDestination& destination, TqzDestYAxis yAxis) {
     std::unique_ptr<TqzPDBaseObject> pageEntry;
+    core::TqzParentDocument* parentDoc = nullptr;
     if (TqzPDPage* page = destination.GetPage(); page != nullptr && page->GetBaseObject() != nullptr) {
         const TqzPDBaseObject* pageObject = page->GetBaseObject();
         pageEntry = std::make_unique<core::TqzPDIndirectRef>(pageObject->GetObjNumber(), pageObject->GetGenNumber());
+        parentDoc = page->GetParentDoc();
     }
-    return MakeDestArray(std::move(pageEntry), destination.GetDisplayOption(), WrittenRect(destination, yAxis));
+    return MakeDestArray(parentDoc, std::move(pageEntry), destination.GetDisplayOption(),
+                         WrittenRect(destination, yAxis));
 }
 
 }  // namespace qz::document

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <typeindex>
@@ -24,7 +25,10 @@
 #include "document/PDPage.h"
 #include "document/tests/DocumentTestSupport.h"
 #include "platform/Exception.h"
+#include "testing/GTestSupport.h"
 #include "testing/PdfBuilder.h"
+#include "testing/TempDir.h"
+#include "testing/Tools.h"
 
 namespace qz::document {
 namespace {
@@ -217,7 +221,8 @@ TEST_F(ActionTest, KindsReadTheirEntries) {
     EXPECT_DOUBLE_EQ(rect.GetRight(), 30);
     EXPECT_DOUBLE_EQ(rect.GetTop(), 40);
 
-    TqzPDDestination* byName = Make(18)->GetDest();
+    auto byNameAction = Make(18);
+    TqzPDDestination* byName = byNameAction->GetDest();
     ASSERT_NE(byName, nullptr);
     EXPECT_EQ(byName->GetDisplayOption(), TqzPageDisplayOptions::FitAll);
     EXPECT_EQ(byName->GetPage(), nullptr);
@@ -472,6 +477,138 @@ TEST_F(ActionTest, PageAdditionalActions) {
     const auto* aa = static_cast<core::TqzPDDictionary*>(second.GetDict()->LookUp("AA"));
     ASSERT_NE(aa, nullptr);
     EXPECT_TRUE(static_cast<core::TqzPDDictionary*>(aa->LookUp("O"))->LookUp("Type")->IsName("Action"));
+}
+
+// What action_facts.py (pikepdf) reads from a file, one "WHERE KEY VALUE" a line.
+std::vector<std::string> OutsideFacts(const std::filesystem::path& file) {
+    const qz::testing::RunResult run = qz::testing::RunProgram(
+        {"/usr/bin/python3", std::string(QZ_TEST_DATA_DIR) + "/action_facts.py", file.string()});
+    if (!run.Succeeded()) throw qz::testing::ToolError("action_facts.py: " + run.Describe());
+    std::vector<std::string> lines;
+    for (size_t start = 0, end; start < run.out.size(); start = end + 1) {
+        end = run.out.find('\n', start);
+        if (end == std::string::npos) end = run.out.size();
+        lines.push_back(run.out.substr(start, end - start));
+    }
+    return lines;
+}
+
+// One action of every kind, made new and written by the one writer as the
+// /A of a link on page 1, plus the document's and page 2's actions: saved,
+// they pass qpdf, pikepdf reads their entries, and the model reads them back.
+TEST_F(ActionTest, SavedActionsReadTheSameHereAndInOtherReaders) {
+    QZ_REQUIRE_TOOLS("qpdf");
+    Load({"stream:attached bytes", "<< /Type /Filespec /F (att.txt) /EF << /F 8 0 R >> >>"});
+    std::vector<std::unique_ptr<TqzPDAction>> actions;
+    const core::TqzPDRect zoom(50, 100, 1.5, 0);
+    actions.push_back(std::make_unique<TqzPDGoToAction>(
+        std::make_unique<TqzPDDestination>(&doc_, Page(2), TqzPageDisplayOptions::FitZoom, &zoom)));
+    const core::TqzPDRect top(0, 100, 0, 0);
+    auto remote = std::make_unique<TqzPDGoToRemoteAction>(
+        std::make_unique<TqzPDDestination>(nullptr, nullptr, TqzPageDisplayOptions::FitHeight, &top));
+    remote->SetFileName("remote.pdf");
+    remote->SetPageNum(3);
+    remote->SetOpenInNewWindow(true);
+    actions.push_back(std::move(remote));
+    auto embedded = std::make_unique<TqzPDGoToEmbeddedAction>();
+    embedded->SetFileSpec(std::make_unique<TqzPDFileSpec>(Object(9)));
+    embedded->SetOpenInNewWindow(true);
+    actions.push_back(std::move(embedded));
+    auto launch = std::make_unique<TqzPDLaunchAction>();
+    launch->SetApplicationToLaunch("app.exe");
+    launch->SetLaunchActionType(TqzLaunchActionType::ltPrint);
+    launch->SetOpenInNewWindow(true);
+    actions.push_back(std::move(launch));
+    actions.push_back(std::make_unique<TqzPDURIAction>("http://example.org/a?b=(1)"));
+    auto submit = std::make_unique<TqzPDSubmitFormAction>();
+    submit->SetURL("http://submit.example/");
+    actions.push_back(std::move(submit));
+    actions.push_back(std::make_unique<TqzPDResetFormAction>());
+    auto script = std::make_unique<TqzPDJavaScriptAction>();
+    script->SetJavaScript("app.alert(\"hi\");");
+    actions.push_back(std::move(script));
+    for (Type type : {Type::actionThread, Type::actionSound, Type::actionMovie, Type::actionHide, Type::actionNamed,
+                      Type::actionRendition, Type::actionTrans, Type::actionGoTo3DView}) {
+        actions.push_back(TqzPDAction::MakeAction(&doc_, nullptr, type));
+    }
+
+    auto annots = std::make_unique<core::TqzPDArray>(doc_.GetBaseDoc());
+    for (const auto& action : actions) {
+        auto link = std::make_unique<core::TqzPDDictionary>(doc_.GetBaseDoc());
+        link->Add("Type", std::make_unique<core::TqzPDName>("Annot"));
+        link->Add("Subtype", std::make_unique<core::TqzPDName>("Link"));
+        link->Add("Rect", std::make_unique<core::TqzPDArray>(doc_.GetBaseDoc()));
+        link->Add("A", Page(1)->CreateActionDict(*action));
+        annots->Add(std::move(link));
+    }
+    Page(1)->GetDict()->Add("Annots", std::move(annots));
+    TqzPDURIAction open("http://open.example/");
+    doc_.AddAction(open, TqzDocActionTrigger::atBeforeDocOpen);
+    doc_.AddAction(*actions[7], TqzDocActionTrigger::atBeforeDocClose);
+    Page(2)->AddAction(*actions[0], TqzPageActionTrigger::atBeforePageOpen);
+
+    qz::testing::TempDir dir("qz-actions");
+    const auto file = dir.File("actions.pdf");
+    TqzPDSaveFlags flags;
+    flags.Full = true;
+    doc_.SaveDocument(file, flags);
+    EXPECT_TRUE(qz::testing::QpdfCheckPasses(file));
+
+    TqzPDDocument saved;
+    saved.LoadDocument(file);
+    const auto* written = static_cast<core::TqzPDArray*>(saved.GetPage(1)->GetDict()->LookUp("Annots"));
+    ASSERT_TRUE(written != nullptr && written->GetLength() == static_cast<int32_t>(actions.size()));
+    for (int32_t i = 0; i < written->GetLength(); ++i) {
+        auto* link = static_cast<core::TqzPDDictionary*>(written->Get(i));
+        auto read = TqzPDAction::MakeAction(&saved, nullptr, link->LookUp("A"));
+        ASSERT_NE(read, nullptr) << i;
+        EXPECT_EQ(read->GetType(), actions[static_cast<size_t>(i)]->GetType()) << i;
+    }
+    auto action = [&](int32_t i) { return TqzPDAction::MakeAction(&saved, nullptr, static_cast<core::TqzPDDictionary*>(written->Get(i))->LookUp("A")); };
+    auto readGoTo = action(0);
+    TqzPDDestination* goTo = readGoTo->GetDest();
+    ASSERT_NE(goTo, nullptr);
+    EXPECT_EQ(goTo->GetPage(), saved.GetPage(2));
+    EXPECT_DOUBLE_EQ(goTo->GetRect()->GetTop(), 692);
+    auto readRemote = action(1);
+    EXPECT_EQ(static_cast<TqzPDGoToRemoteAction&>(*readRemote).GetFileName(), "remote.pdf");
+    EXPECT_EQ(static_cast<TqzPDGoToRemoteAction&>(*readRemote).GetPageNum(), 3);
+    auto readEmbedded = action(2);
+    auto& embeddedRead = static_cast<TqzPDGoToEmbeddedAction&>(*readEmbedded);
+    EXPECT_EQ(embeddedRead.GetFileName(), "att.txt");
+    EXPECT_TRUE(embeddedRead.GetOpenInNewWindow());
+    EXPECT_EQ(ReadAll(embeddedRead.GetFileSpec()->GetEmbeddedFileStream()), "attached bytes");
+    auto readLaunch = action(3);
+    auto& launchRead = static_cast<TqzPDLaunchAction&>(*readLaunch);
+    EXPECT_EQ(launchRead.GetApplicationToLaunch(), "app.exe");
+    EXPECT_EQ(launchRead.GetLaunchActionType(), TqzLaunchActionType::ltPrint);
+    EXPECT_EQ(static_cast<TqzPDURIAction&>(*action(4)).GetURI(), "http://example.org/a?b=(1)");
+    EXPECT_EQ(static_cast<TqzPDSubmitFormAction&>(*action(5)).GetURL(), "http://submit.example/");
+    EXPECT_EQ(static_cast<TqzPDJavaScriptAction&>(*action(7)).GetJavaScript(), "app.alert(\"hi\");");
+    ASSERT_NE(saved.GetPage(2)->GetAction(TqzPageActionTrigger::atBeforePageOpen), nullptr);
+
+    if (!qz::testing::RunProgram({"/usr/bin/python3", "-c", "import pikepdf"}).Succeeded()) {
+        if (qz::testing::MissingToolsMustFail()) FAIL() << "python3-pikepdf is missing";
+        GTEST_SKIP() << "python3-pikepdf is not installed";
+    }
+    const std::vector<std::string> facts = OutsideFacts(file);
+    std::string all;
+    for (const std::string& fact : facts) all += fact + "\n";
+    for (const char* want : {
+             "annot.0.0 /S /GoTo", "annot.0.0 /D [page 1 /XYZ 50 692 1.5]",
+             "annot.0.1 /S /GoToR", "annot.0.1 /F (remote.pdf)", "annot.0.1 /D [3 /FitH 100]",
+             "annot.0.1 /NewWindow true",
+             "annot.0.2 /S /GoToE", "annot.0.2 /F <</EF stream(attached bytes) /F (att.txt) /Type /Filespec>>",
+             "annot.0.2 /NewWindow true",
+             "annot.0.3 /S /Launch", "annot.0.3 /Win <</F (app.exe) /O (print)>>", "annot.0.3 /NewWindow true",
+             "annot.0.4 /URI (http://example.org/a?b=(1))", "annot.0.4 /IsMap false",
+             "annot.0.5 /S /SubmitForm", "annot.0.5 /F (http://submit.example/)",
+             "annot.0.6 /S /ResetForm", "annot.0.7 /JS (app.alert(\"hi\");)", "annot.0.12 /S /Named",
+             "annot.0.15 /S /GoTo3DView",
+             "open /S /URI", "open /URI (http://open.example/)", "doc.WC /JS (app.alert(\"hi\");)",
+             "page.1.O /D [page 1 /XYZ 50 692 1.5]"}) {
+        EXPECT_NE(std::find(facts.begin(), facts.end(), std::string(want)), facts.end()) << want << " not among:\n" << all;
+    }
 }
 
 }  // namespace
