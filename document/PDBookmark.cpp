@@ -17,6 +17,7 @@
 #include "core/PDReal.h"
 #include "core/PDString.h"
 #include "document/CatalogMerge.h"
+#include "document/DictEntries.h"
 #include "document/NameNumberTree.h"
 #include "document/PDAction.h"
 #include "document/PDBaseDoc.h"
@@ -35,9 +36,6 @@ using core::TqzPDDictionary;
 
 namespace {
 
-TqzPDDictionary* AsDict(TqzPDBaseObject* object) {
-    return object != nullptr && object->IsDict() ? static_cast<TqzPDDictionary*>(object) : nullptr;
-}
 
 double NumberOf(const TqzPDBaseObject* object, double fallback) {
     if (object != nullptr && object->IsReal()) return static_cast<const core::TqzPDReal*>(object)->GetValue();
@@ -113,12 +111,12 @@ std::unique_ptr<core::TqzPDString> MakeTextString(const std::string& utf8) {
 
 TqzPDBaseObject* TargetOf(const TqzPDDictionary& dict) {
     if (TqzPDBaseObject* destination = dict.LookupRefObj("Dest")) return destination;
-    TqzPDDictionary* action = AsDict(dict.LookUp("A"));
+    TqzPDDictionary* action = AsDictionary(dict.LookUp("A"));
     return IsGoTo(action) ? action->LookupRefObj("D") : nullptr;
 }
 
 TqzPDDictionary* IndirectDict(TqzPDDocument* document, TqzPDDictionary& holder, std::string_view key) {
-    TqzPDDictionary* dict = AsDict(holder.LookUp(key));
+    TqzPDDictionary* dict = AsDictionary(holder.LookUp(key));
     TqzPDBaseDoc* baseDoc = document != nullptr ? document->GetBaseDoc() : nullptr;
     if (dict == nullptr || !dict->IsDirect() || baseDoc == nullptr) return dict;
     const int32_t index = holder.GetDict()->Find(key);
@@ -173,7 +171,7 @@ TqzNamedDestinations::TqzNamedDestinations(TqzPDDocument& document) : FDocument(
     WriteMergedNames(document);
     TqzPDDictionary* catalog = document.GetCatalog()->GetDict();
     if (catalog == nullptr) return;
-    if (TqzPDDictionary* names = AsDict(catalog->LookUp("Names"))) {
+    if (TqzPDDictionary* names = AsDictionary(catalog->LookUp("Names"))) {
         try {
             // The tree's values are the document's objects, which the caller
             // may change.
@@ -183,7 +181,7 @@ TqzNamedDestinations::TqzNamedDestinations(TqzPDDocument& document) : FDocument(
             FTree.clear();
         }
     }
-    if (TqzPDDictionary* dests = AsDict(catalog->LookUp("Dests"))) {
+    if (TqzPDDictionary* dests = AsDictionary(catalog->LookUp("Dests"))) {
         for (int32_t i = 0; i < dests->GetLength(); ++i) FDests.insert_or_assign(dests->GetKey(i), dests->GetValueRefObj(i));
     }
 }
@@ -211,7 +209,7 @@ bool TqzNamedDestinations::IsDefined(const TqzPDBaseObject& name) const { return
 TqzPDArray* TqzNamedDestinations::Explicit(TqzPDBaseObject* destination) const {
     TqzPDBaseObject* value = Resolve(destination);
     if (value != nullptr && (value->IsName() || value->IsString())) value = Resolve(Lookup(*value));
-    if (TqzPDDictionary* dict = AsDict(value)) value = Resolve(dict->LookupRefObj("D"));
+    if (TqzPDDictionary* dict = AsDictionary(value)) value = Resolve(dict->LookupRefObj("D"));
     return value != nullptr && value->IsArray() ? static_cast<TqzPDArray*>(value) : nullptr;
 }
 
@@ -248,7 +246,7 @@ TqzPDBookmark::TqzPDBookmark() : core::TqzPDElement(nullptr, nullptr, nullptr), 
 
 TqzPDBookmark::~TqzPDBookmark() = default;
 
-TqzPDDictionary* TqzPDBookmark::GetDict() const { return AsDict(FBaseObject); }
+TqzPDDictionary* TqzPDBookmark::GetDict() const { return AsDictionary(FBaseObject); }
 
 TqzBookmarkList& TqzPDBookmark::Children() {
     if (FBookmarkList == nullptr) FBookmarkList = std::make_unique<TqzBookmarkList>();
@@ -259,7 +257,7 @@ std::unique_ptr<TqzPDBookmark> TqzPDBookmark::MakeItem(TqzPDDictionary* holder, 
                                                        TqzPDBookmark* parentItem) {
     const int32_t level = parentItem != nullptr ? parentItem->FLevel + 1 : 0;
     if (holder == nullptr || level > kMaxOutlineDepth) return nullptr;
-    TqzPDDictionary* dict = AsDict(holder->LookUp(key));
+    TqzPDDictionary* dict = AsDictionary(holder->LookUp(key));
     if (dict == nullptr) return nullptr;
     // A dictionary that is an item of this tree already closes a loop.
     if (!dict->IsDirect() && FLoaded->Numbers.count(dict->GetObjNumber()) != 0) return nullptr;
@@ -488,9 +486,7 @@ void TqzPDBookmark::SetDestination(std::unique_ptr<TqzPDDestination> destination
     FDestination = std::move(destination);
     TqzPDDictionary* dict = GetDict();
     if (dict == nullptr || FDestination == nullptr) return;
-    auto array = document::CreateDestArray(*FDestination, TqzDestYAxis::AsStored);
-    array->SetParentDoc(dict->GetParentDoc());
-    dict->SetKeyValue("Dest", std::move(array));
+    dict->SetKeyValue("Dest", document::CreateDestArray(*FDestination, TqzDestYAxis::AsStored));
     dict->Remove("A");
 }
 
@@ -508,26 +504,18 @@ void TqzPDBookmark::SetAction(std::unique_ptr<TqzPDAction> action) {
 void TqzPDBookmark::RemoveAction() {
     TqzPDDictionary* dict = GetDict();
     if (dict == nullptr || dict->LookupRefObj("A") == nullptr) return;
-    const bool isDict = AsDict(dict->LookUp("A")) != nullptr;
+    const bool isDict = AsDictionary(dict->LookUp("A")) != nullptr;
     FAction.reset();
     dict->Remove("A");
     if (!isDict) throw ExBadAction();
 }
 
 void TqzPDBookmark::AddAction(TqzPDAction& action, TqzPDDictionary& dict) {
-    if (FDocument == nullptr) return;
-    AddIndirectActionDict(action, *FDocument, dict);
-    // The writer renumbers the page reference of /D only through the
-    // document its array belongs to.
-    TqzPDDictionary* written = AsDict(dict.LookUp("A"));
-    TqzPDBaseObject* target = written != nullptr ? written->LookupRefObj("D") : nullptr;
-    if (target != nullptr && target->IsArray()) static_cast<TqzPDArray*>(target)->SetParentDoc(dict.GetParentDoc());
+    if (FDocument != nullptr) AddIndirectActionDict(action, *FDocument, dict);
 }
 
 std::unique_ptr<TqzPDArray> TqzPDBookmark::CreateDestArray(TqzPDDestination& destination) {
-    auto array = document::CreateDestArray(destination, TqzDestYAxis::FromPageTop);
-    array->SetParentDoc(FParentDoc);
-    return array;
+    return document::CreateDestArray(destination, TqzDestYAxis::FromPageTop);
 }
 
 void TqzPDBookmark::RemoveTarget() {
@@ -535,7 +523,7 @@ void TqzPDBookmark::RemoveTarget() {
     if (dict == nullptr) return;
     FDestination.reset();
     dict->Remove("Dest");
-    if (IsGoTo(AsDict(dict->LookUp("A")))) {
+    if (IsGoTo(AsDictionary(dict->LookUp("A")))) {
         FAction.reset();
         dict->Remove("A");
     }
@@ -560,7 +548,7 @@ bool ClosesLoop(const TqzPDDictionary* item, std::initializer_list<LinkChange> c
         for (const LinkChange& change : changes) {
             if (change.From == dict && change.Key == key) return change.To;
         }
-        return AsDict(dict->LookUp(key));
+        return AsDictionary(dict->LookUp(key));
     };
     std::vector<const TqzPDDictionary*> work{item};
     std::unordered_set<const TqzPDDictionary*> seen{item};

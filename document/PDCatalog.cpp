@@ -291,13 +291,7 @@ TqzPDBookmark* TqzPDCatalog::InsertNewBookmark(const std::string& title, TqzPDDe
 void TqzPDCatalog::WriteOutlineTarget(core::TqzPDDictionary& item, TqzPDDestination* destination,
                                       TqzPDAction* action) {
     if (destination != nullptr) {
-        if (destination->GetDisplayOption() != TqzPageDisplayOptions::None) {
-            // The writer renumbers the page reference only through the
-            // document the array belongs to.
-            auto array = CreateDestArray(*destination);
-            array->SetParentDoc(item.GetParentDoc());
-            item.Add("Dest", std::move(array));
-        }
+        if (destination->GetDisplayOption() != TqzPageDisplayOptions::None) item.Add("Dest", CreateDestArray(*destination));
     } else if (action != nullptr) {
         item.Add("A", CreateActionDict(*action));
     }
