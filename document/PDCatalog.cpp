@@ -291,7 +291,9 @@ TqzPDBookmark* TqzPDCatalog::InsertNewBookmark(const std::string& title, TqzPDDe
 void TqzPDCatalog::WriteOutlineTarget(core::TqzPDDictionary& item, TqzPDDestination* destination,
                                       TqzPDAction* action) {
     if (destination != nullptr) {
-        if (destination->GetDisplayOption() != TqzPageDisplayOptions::None) item.Add("Dest", CreateDestArray(*destination));
+        if (destination->GetDisplayOption() != TqzPageDisplayOptions::None) {
+            item.Add("Dest", CreateDestArray(*destination));
+        }
     } else if (action != nullptr) {
         item.Add("A", CreateActionDict(*action));
     }

@@ -50,21 +50,27 @@ std::string Catalog() {
 
 std::vector<OutlineItem> Items() {
     std::vector<OutlineItem> items;
-    for (size_t i = 0; i < kItems.size(); ++i) items.push_back({1, "I" + std::to_string(i), kItems[i].entries});
+    for (size_t i = 0; i < kItems.size(); ++i)
+        items.push_back({1, "I" + std::to_string(i), kItems[i].entries});
     return items;
 }
 
 class DeletedPageTargetsTest : public ::testing::Test {
-protected:
+  protected:
     // A three-page document with the items and, on page 1, a direct link to
     // page 2, an indirect link to "three" and a note.
     void Load() {
         qz::testing::PdfBuilder b = OutlineDocument(3, Items(), Catalog());
-        const int32_t link = b.Add("<< /Type /Annot /Subtype /Link /Rect [0 0 10 10] /A << /S /GoTo /D (three) >> >>");
-        const int32_t note = b.Add("<< /Type /Annot /Subtype /Text /Rect [0 0 10 10] /Contents (n) >>");
-        b.Set(4, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 5 0 R /Annots [ << /Type /Annot "
-                 "/Subtype /Link /Rect [0 0 10 10] /Dest [" + PageRef(2) + " /Fit] >> " + std::to_string(link) +
-                     " 0 R " + std::to_string(note) + " 0 R ] >>");
+        const int32_t link = b.Add(
+            "<< /Type /Annot /Subtype /Link /Rect [0 0 10 10] /A << /S /GoTo /D (three) >> >>");
+        const int32_t note =
+            b.Add("<< /Type /Annot /Subtype /Text /Rect [0 0 10 10] /Contents (n) >>");
+        b.Set(4,
+              "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 5 0 R /Annots [ << "
+              "/Type /Annot "
+              "/Subtype /Link /Rect [0 0 10 10] /Dest [" +
+                  PageRef(2) + " /Fit] >> " + std::to_string(link) + " 0 R " +
+                  std::to_string(note) + " 0 R ] >>");
         doc_.LoadDocument(MemoryFile(b.Write()));
     }
     core::TqzPDDictionary& CatalogDict() { return *doc_.GetCatalog()->GetDict(); }
@@ -113,8 +119,10 @@ TEST_F(DeletedPageTargetsTest, EverythingLeadingToTheDeletedPageGoes) {
     // The direct link to page 2 went; the link to "three" and the note stay.
     const std::vector<core::TqzPDBaseObject*>* annots = doc_.GetPage(1)->GetAnnotObjects();
     ASSERT_EQ(annots->size(), 2u);
-    EXPECT_TRUE(static_cast<core::TqzPDDictionary*>((*annots)[0])->LookUp("Subtype")->IsName("Link"));
-    EXPECT_TRUE(static_cast<core::TqzPDDictionary*>((*annots)[1])->LookUp("Subtype")->IsName("Text"));
+    EXPECT_TRUE(
+        static_cast<core::TqzPDDictionary*>((*annots)[0])->LookUp("Subtype")->IsName("Link"));
+    EXPECT_TRUE(
+        static_cast<core::TqzPDDictionary*>((*annots)[1])->LookUp("Subtype")->IsName("Text"));
 
     const auto out = dir_.File("out.pdf");
     TqzPDSaveFlags flags;
@@ -146,7 +154,8 @@ TEST_F(DeletedPageTargetsTest, NothingChangesWhenNoPageGoes) {
 
 TEST_F(DeletedPageTargetsTest, ADocumentWithoutOutlinesIsGivenNone) {
     qz::testing::PdfBuilder b = qz::testing::MinimalDocument(3);
-    b.Set(1, "<< /Type /Catalog /Pages 2 0 R /OpenAction << /S /GoTo /D [" + PageRef(3) + " /Fit] >> >>");
+    b.Set(1, "<< /Type /Catalog /Pages 2 0 R /OpenAction << /S /GoTo /D [" + PageRef(3) +
+                 " /Fit] >> >>");
     doc_.LoadDocument(MemoryFile(b.Write()));
     doc_.DeletePages(1, 2);
     EXPECT_EQ(CatalogDict().LookupRefObj("Outlines"), nullptr);

@@ -80,7 +80,8 @@ constexpr const char* kPostScript = R"(%!PS-Adobe-3.0
 )";
 
 bool HavePikepdf() {
-    static const bool have = qz::testing::RunProgram({"/usr/bin/python3", "-c", "import pikepdf"}).Succeeded();
+    static const bool have =
+        qz::testing::RunProgram({"/usr/bin/python3", "-c", "import pikepdf"}).Succeeded();
     return have;
 }
 
@@ -94,8 +95,10 @@ bool HavePikepdf() {
 
 // The lines of `script`'s output on `path` that begin with `kind`, without it.
 Lines Facts(const fs::path& script, const fs::path& path, const std::string& kind) {
-    const qz::testing::RunResult run = qz::testing::RunProgram({"/usr/bin/python3", script.string(), path.string()});
-    if (!run.Succeeded()) throw qz::testing::ToolError(script.string() + " " + path.string() + ": " + run.Describe());
+    const qz::testing::RunResult run =
+        qz::testing::RunProgram({"/usr/bin/python3", script.string(), path.string()});
+    if (!run.Succeeded())
+        throw qz::testing::ToolError(script.string() + " " + path.string() + ": " + run.Describe());
     Lines lines;
     std::istringstream text(run.out);
     for (std::string line; std::getline(text, line);) {
@@ -104,9 +107,15 @@ Lines Facts(const fs::path& script, const fs::path& path, const std::string& kin
     return lines;
 }
 
-Lines OutlineFacts(const fs::path& path) { return Facts(kOutlineFacts, path, "outline"); }
-Lines DestFacts(const fs::path& path) { return Facts(kOutlineFacts, path, "dest"); }
-Lines LinkFacts(const fs::path& path) { return Facts(kPdfFacts, path, "link"); }
+Lines OutlineFacts(const fs::path& path) {
+    return Facts(kOutlineFacts, path, "outline");
+}
+Lines DestFacts(const fs::path& path) {
+    return Facts(kOutlineFacts, path, "dest");
+}
+Lines LinkFacts(const fs::path& path) {
+    return Facts(kPdfFacts, path, "link");
+}
 
 // The outline as the model reports it, in outline_facts.py's form.
 Lines ModelOutline(TqzPDDocument& document) {
@@ -156,7 +165,7 @@ std::string Moved(const std::string& target, const std::vector<int32_t>& gone) {
 }
 
 class OutlineFilesTest : public ::testing::Test {
-protected:
+  protected:
     static void TearDownTestSuite() {
         delete fixtures_;
         fixtures_ = nullptr;
@@ -169,9 +178,9 @@ protected:
         const fs::path tex = Fixtures().Write("hyperref.tex", kLatex);
         // Twice: the first run writes what the second reads for references.
         for (int run = 0; run < 2; ++run) {
-            const auto result = qz::testing::RunProgram({"pdflatex", "-interaction=nonstopmode", "-halt-on-error",
-                                                         "-output-directory", Fixtures().Path().string(),
-                                                         tex.string()});
+            const auto result = qz::testing::RunProgram({"pdflatex", "-interaction=nonstopmode",
+                                                         "-halt-on-error", "-output-directory",
+                                                         Fixtures().Path().string(), tex.string()});
             if (!result.Succeeded()) throw qz::testing::ToolError("pdflatex: " + result.Describe());
         }
         return pdf;
@@ -213,10 +222,12 @@ TEST_F(OutlineFilesTest, TheModelReadsWhatPikepdfReads) {
         // Every title is found from the root, whatever its letter case.
         for (const std::string& line : outside) {
             std::string title = AfterField(line, 1);
-            std::transform(title.begin(), title.end(), title.begin(),
-                           [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); });
-            TqzPDBookmark* found = document.GetBookmarkRoot()->GetByTitle(
-                title, TqzOutlineTaversalType::ottDepthFirst, TqzOutlineTraversalDepth::otdFullSubtree);
+            std::transform(title.begin(), title.end(), title.begin(), [](char c) {
+                return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            });
+            TqzPDBookmark* found =
+                document.GetBookmarkRoot()->GetByTitle(title, TqzOutlineTaversalType::ottDepthFirst,
+                                                       TqzOutlineTraversalDepth::otdFullSubtree);
             ASSERT_NE(found, nullptr) << title;
             EXPECT_EQ(std::to_string(found->GetLevel()), Field(line, 0)) << title;
         }
@@ -232,12 +243,14 @@ TEST_F(OutlineFilesTest, ChangesReadBackAsTheModelMadeThem) {
         document.LoadDocument(file);
         TqzPDBookmark& root = *document.GetBookmarkRoot();
         TqzPDBookmark& second = *root.GetChild(1);
-        TqzPDDestination toPage3(&document, document.GetPage(3), TqzPageDisplayOptions::FitAll, nullptr);
+        TqzPDDestination toPage3(&document, document.GetPage(3), TqzPageDisplayOptions::FitAll,
+                                 nullptr);
         ASSERT_NE(second.AddNewChild("Added child", &toPage3, {}), nullptr) << file;
-        TqzPDGoToAction toPage4(
-            std::make_unique<TqzPDDestination>(&document, document.GetPage(4), TqzPageDisplayOptions::FitAll, nullptr));
+        TqzPDGoToAction toPage4(std::make_unique<TqzPDDestination>(
+            &document, document.GetPage(4), TqzPageDisplayOptions::FitAll, nullptr));
         ASSERT_NE(root.GetChild(0)->AddNewNext("Added next", &toPage4, {}), nullptr) << file;
-        ASSERT_NE(root.GetChild(0)->AddNewPrev("Added first", (TqzPDAction*)nullptr, {}), nullptr) << file;
+        ASSERT_NE(root.GetChild(0)->AddNewPrev("Added first", (TqzPDAction*)nullptr, {}), nullptr)
+            << file;
         // The last top item goes, and so does the first child of the one
         // that was first (with its own children); a title takes characters
         // of no 8-bit code page.
@@ -245,9 +258,12 @@ TEST_F(OutlineFilesTest, ChangesReadBackAsTheModelMadeThem) {
         EXPECT_TRUE(root.GetChild(1)->DeleteChild(0)) << file;
         root.GetChild(1)->SetTitle("\xE2\x9C\x93 checked \xE2\x80\x94 \xC3\xA9");
         const Lines expected = ModelOutline(document);
-        EXPECT_NE(std::find(expected.begin(), expected.end(), "1 - Added first"), expected.end()) << file;
-        EXPECT_NE(std::find(expected.begin(), expected.end(), "1 3 Added next"), expected.end()) << file;
-        EXPECT_NE(std::find(expected.begin(), expected.end(), "2 2 Added child"), expected.end()) << file;
+        EXPECT_NE(std::find(expected.begin(), expected.end(), "1 - Added first"), expected.end())
+            << file;
+        EXPECT_NE(std::find(expected.begin(), expected.end(), "1 3 Added next"), expected.end())
+            << file;
+        EXPECT_NE(std::find(expected.begin(), expected.end(), "2 2 Added child"), expected.end())
+            << file;
         const fs::path out = Save(document, "changed-" + std::to_string(++saved) + ".pdf");
         EXPECT_EQ(OutlineFacts(out), expected) << file;
         TqzPDDocument again;
@@ -266,7 +282,8 @@ void CheckDeletion(const fs::path& file, int32_t first, int32_t last, const fs::
     Lines outline;
     for (const std::string& line : OutlineFacts(file)) {
         const std::string moved = Moved(Field(line, 1), gone);
-        outline.push_back(Field(line, 0) + " " + (moved.empty() ? "-" : moved) + " " + AfterField(line, 1));
+        outline.push_back(Field(line, 0) + " " + (moved.empty() ? "-" : moved) + " " +
+                          AfterField(line, 1));
     }
     Lines dests;
     for (const std::string& line : DestFacts(file)) {
@@ -276,8 +293,10 @@ void CheckDeletion(const fs::path& file, int32_t first, int32_t last, const fs::
     Lines links;
     for (const std::string& line : LinkFacts(file)) {
         const std::string page = Moved(Field(line, 0), gone);
-        const std::string target = Field(line, 1) == "goto" ? Moved(Field(line, 2), gone) : Field(line, 2);
-        if (!page.empty() && !target.empty()) links.push_back(page + " " + Field(line, 1) + " " + target);
+        const std::string target =
+            Field(line, 1) == "goto" ? Moved(Field(line, 2), gone) : Field(line, 2);
+        if (!page.empty() && !target.empty())
+            links.push_back(page + " " + Field(line, 1) + " " + target);
     }
     ASSERT_LT(links.size(), LinkFacts(file).size()) << "no link led to the pages deleted";
 
@@ -299,7 +318,8 @@ void CheckDeletion(const fs::path& file, int32_t first, int32_t last, const fs::
     EXPECT_EQ(DestFacts(out), dests) << file;
     EXPECT_EQ(LinkFacts(out), links) << file;
     for (const Lines& facts : {OutlineFacts(out), DestFacts(out), LinkFacts(out)}) {
-        for (const std::string& line : facts) EXPECT_EQ(line.find("none"), std::string::npos) << line;
+        for (const std::string& line : facts)
+            EXPECT_EQ(line.find("none"), std::string::npos) << line;
     }
 }
 
