@@ -212,10 +212,6 @@ TqzPDBaseObject* TqzNamedDestinations::Lookup(const TqzPDBaseObject& name) const
     return nullptr;
 }
 
-bool TqzNamedDestinations::IsDefined(const TqzPDBaseObject& name) const {
-    return Lookup(name) != nullptr;
-}
-
 TqzPDArray* TqzNamedDestinations::Explicit(TqzPDBaseObject* destination) const {
     TqzPDBaseObject* value = Resolve(destination);
     if (value != nullptr && (value->IsName() || value->IsString())) value = Resolve(Lookup(*value));

@@ -105,8 +105,6 @@ class TqzNamedDestinations {
     // string (the name tree first) is defined as. None when it stands for
     // nothing.
     core::TqzPDArray* Explicit(core::TqzPDBaseObject* destination) const;
-    // A name or string that this document defines.
-    bool IsDefined(const core::TqzPDBaseObject& name) const;
 
   private:
     core::TqzPDBaseObject* Resolve(core::TqzPDBaseObject* stored) const;
