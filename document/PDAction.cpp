@@ -52,10 +52,10 @@ std::unique_ptr<TqzPDBaseObject> Literal(const std::string& text) {
 std::string ReadStreamText(core::TqzPDStream& stream) {
     std::string text;
     stream.Reset();
-    std::string chunk;
+    std::string chunk(kScriptChunk, '\0');
     while (text.size() < kMaxScriptBytes) {
-        chunk.clear();
-        const int32_t read = stream.Read(chunk, std::min<uint32_t>(kScriptChunk, kMaxScriptBytes - static_cast<uint32_t>(text.size())));
+        const auto want = std::min<uint32_t>(kScriptChunk, kMaxScriptBytes - static_cast<uint32_t>(text.size()));
+        const int32_t read = stream.Read(chunk, want);
         if (read <= 0) break;
         text.append(chunk, 0, static_cast<size_t>(read));
     }
@@ -198,6 +198,8 @@ std::unique_ptr<TqzPDAction> TqzPDAction::MakeAction(TqzPDDocument* document, co
                                                      TqzPDActionType actionType) {
     return NewAction(actionType, document, parentElement, nullptr);
 }
+
+void TqzPDAction::SetFileSpec(std::unique_ptr<TqzPDFileSpec> value) { FFileSpec = std::move(value); }
 
 bool TqzPDAction::ReadString(std::string_view key, std::string& value) const {
     const TqzPDDictionary* dict = GetDict();
@@ -557,7 +559,12 @@ void TqzPDJavaScriptAction::SetJavaScript(const std::string& value) {
 
 namespace {
 
-void AddDest(TqzPDDictionary& dict, std::unique_ptr<TqzPDArray> array) { dict.Add("D", std::move(array)); }
+// The array joins the dictionary's document, whose writer numbers its page
+// reference.
+void AddDest(TqzPDDictionary& dict, std::unique_ptr<TqzPDArray> array) {
+    array->SetParentDoc(dict.GetParentDoc());
+    dict.Add("D", std::move(array));
+}
 
 void WriteGoTo(TqzPDAction& action, TqzPDDictionary& dict) {
     // A destination without a page of this document (a named one) is left to
@@ -568,21 +575,43 @@ void WriteGoTo(TqzPDAction& action, TqzPDDictionary& dict) {
     }
 }
 
+// /F: the held specification's dictionary when it belongs to the target
+// (by reference when it is an object of its own), so that an embedded file
+// stays attached; else the file name as a literal string.
+void WriteFileEntry(const TqzPDAction& action, const std::string& fileName, TqzPDDictionary& dict) {
+    const TqzPDFileSpec* spec = action.GetFileSpec();
+    const TqzPDDictionary* specDict = spec != nullptr ? spec->GetDict() : nullptr;
+    if (specDict != nullptr && specDict->GetParentDoc() == dict.GetParentDoc()) {
+        if (specDict->IsDirect()) {
+            dict.Add("F", core::CopyByKind(*specDict, dict.GetParentDoc()));
+        } else {
+            dict.Add("F", std::make_unique<core::TqzPDIndirectRef>(specDict->GetObjNumber(), specDict->GetGenNumber()));
+        }
+        return;
+    }
+    dict.Add("F", Literal(fileName));
+}
+
 void WriteGoToRemote(TqzPDGoToRemoteAction& action, TqzPDDictionary& dict, TqzActionDictVariant variant) {
     if (TqzPDDestination* destination = action.GetDest()) {
         const TqzDestYAxis yAxis =
             variant == TqzActionDictVariant::Direct ? TqzDestYAxis::FromPageTop : TqzDestYAxis::AsStored;
-        AddDest(dict, MakeDestArray(std::make_unique<core::TqzPDInteger>(action.GetPageNum()),
+        AddDest(dict, MakeDestArray(dict.GetParentDoc(), std::make_unique<core::TqzPDInteger>(action.GetPageNum()),
                                     destination->GetDisplayOption(), WrittenRect(*destination, yAxis)));
     }
-    dict.Add("F", Literal(action.GetFileName()));
+    WriteFileEntry(action, action.GetFileName(), dict);
     dict.Add("NewWindow", std::make_unique<core::TqzPDBoolean>(action.GetOpenInNewWindow()));
 }
 
 void WriteLaunch(TqzPDLaunchAction& action, TqzPDDictionary& dict) {
+    const std::string application = action.GetApplicationToLaunch();
+    // The file as a specification only where it is more than its name.
+    if (action.GetFileSpec() != nullptr && action.GetFileSpec()->GetDict() != nullptr) {
+        WriteFileEntry(action, application, dict);
+    }
     dict.Add("NewWindow", std::make_unique<core::TqzPDBoolean>(action.GetOpenInNewWindow()));
     auto win = std::make_unique<TqzPDDictionary>(dict.GetParentDoc());
-    win->Add("F", Literal(action.GetApplicationToLaunch()));
+    win->Add("F", Literal(application));
     win->Add("O", Literal(action.GetLaunchActionType() == TqzLaunchActionType::ltPrint ? "print" : "open"));
     dict.Add("Win", std::move(win));
 }
@@ -605,6 +634,14 @@ void WriteKind(TqzPDAction& action, TqzPDDictionary& dict, TqzActionDictVariant 
         case Type::actionJavaScript:
             if (auto* script = dynamic_cast<TqzPDJavaScriptAction*>(&action)) {
                 dict.Add("JS", Literal(script->GetJavaScript()));
+            }
+            break;
+        case Type::actionGoToE:
+            if (auto* embedded = dynamic_cast<TqzPDGoToEmbeddedAction*>(&action)) {
+                if (const std::string file = embedded->GetFileName(); !file.empty() || embedded->GetFileSpec()) {
+                    WriteFileEntry(action, file, dict);
+                }
+                dict.Add("NewWindow", std::make_unique<core::TqzPDBoolean>(embedded->GetOpenInNewWindow()));
             }
             break;
         case Type::actionSubmitForm:

@@ -90,6 +90,9 @@ public:
     TqzPDDestination* GetDest();
     // The file specification held; none until a kind makes one.
     TqzPDFileSpec* GetFileSpec() const { return FFileSpec.get(); }
+    // Replaces the held file specification (for a remote, embedded or launch
+    // action: one over a dictionary of the document, an embedded file say).
+    void SetFileSpec(std::unique_ptr<TqzPDFileSpec> value);
 
     // The actions of /Next (a dictionary or an array of them), made on first
     // call and kept. A dictionary met before anywhere in the chain is
@@ -317,7 +320,9 @@ enum class TqzActionDictVariant : uint8_t { Direct, OutlineItem };
 
 // `action` written as a new direct action dictionary of `document`: /Type
 // /Action, /S and the entries of its kind. A go-to destination's Top and
-// Bottom are taken as measured down from the top of its page. Entries of the
+// Bottom are taken as measured down from the top of its page. A file
+// specification over a dictionary of `document` (an embedded file's) is
+// written as that dictionary, else as a literal file name. Entries of the
 // action's own dictionary that the kind does not write are copied when that
 // dictionary belongs to `document`, so that nothing of an action read from
 // the file is lost.

@@ -154,9 +154,10 @@ void TqzPDDestination::ReadFrom(TqzPDDocument* document, const TqzPDArray& array
     FillRect(array, option);
 }
 
-std::unique_ptr<TqzPDArray> MakeDestArray(std::unique_ptr<TqzPDBaseObject> pageEntry, TqzPageDisplayOptions option,
+std::unique_ptr<TqzPDArray> MakeDestArray(core::TqzParentDocument* parentDoc,
+                                          std::unique_ptr<TqzPDBaseObject> pageEntry, TqzPageDisplayOptions option,
                                           const TqzPDRect& rect) {
-    auto array = std::make_unique<TqzPDArray>();
+    auto array = std::make_unique<TqzPDArray>(parentDoc);
     array->Add(pageEntry != nullptr ? std::move(pageEntry) : std::make_unique<core::TqzPDNull>());
     if (option == Option::None) return array;
     array->Add(std::make_unique<core::TqzPDName>(DisplayOptionName(option)));
@@ -194,11 +195,14 @@ TqzPDRect WrittenRect(TqzPDDestination& destination, TqzDestYAxis yAxis) {
 
 std::unique_ptr<TqzPDArray> CreateDestArray(TqzPDDestination& destination, TqzDestYAxis yAxis) {
     std::unique_ptr<TqzPDBaseObject> pageEntry;
+    core::TqzParentDocument* parentDoc = nullptr;
     if (TqzPDPage* page = destination.GetPage(); page != nullptr && page->GetBaseObject() != nullptr) {
         const TqzPDBaseObject* pageObject = page->GetBaseObject();
         pageEntry = std::make_unique<core::TqzPDIndirectRef>(pageObject->GetObjNumber(), pageObject->GetGenNumber());
+        parentDoc = page->GetParentDoc();
     }
-    return MakeDestArray(std::move(pageEntry), destination.GetDisplayOption(), WrittenRect(destination, yAxis));
+    return MakeDestArray(parentDoc, std::move(pageEntry), destination.GetDisplayOption(),
+                         WrittenRect(destination, yAxis));
 }
 
 }  // namespace qz::document

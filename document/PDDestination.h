@@ -18,6 +18,7 @@
 #include "core/PDRect.h"
 
 namespace qz::core {
+class TqzParentDocument;
 class TqzPDArray;
 class TqzPDBaseObject;
 }  // namespace qz::core
@@ -103,14 +104,16 @@ private:
 // stored) refers to; none for anything but a reference to one of its pages.
 TqzPDPage* DestinationPage(TqzPDDocument* document, const core::TqzPDBaseObject* entry);
 
-// A new direct destination array: `pageEntry` (a reference to the page, or a
+// A new direct destination array of `parentDoc` (the document whose writer
+// numbers the page reference): `pageEntry` (a reference to the page, or a
 // remote page number), then the option's name and its numbers, Top and
 // Bottom taken as `rect` holds them. None writes nothing after the page.
-std::unique_ptr<core::TqzPDArray> MakeDestArray(std::unique_ptr<core::TqzPDBaseObject> pageEntry,
+std::unique_ptr<core::TqzPDArray> MakeDestArray(core::TqzParentDocument* parentDoc,
+                                                std::unique_ptr<core::TqzPDBaseObject> pageEntry,
                                                 TqzPageDisplayOptions option, const core::TqzPDRect& rect);
 
-// `destination` as a new direct array whose entry 0 refers to its page (a
-// null object when it has none). With FromPageTop, Top and Bottom are
+// `destination` as a new direct array of its page's document whose entry 0
+// refers to that page (a null object when it has none). With FromPageTop, Top and Bottom are
 // converted with the page's height on a copy: the destination itself is left
 // as it is, so writing it twice gives the same array.
 std::unique_ptr<core::TqzPDArray> CreateDestArray(TqzPDDestination& destination, TqzDestYAxis yAxis);

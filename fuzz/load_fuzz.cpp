@@ -1,5 +1,6 @@
 // Cross-reference reading and repair on a whole file: the load, every page
-// with its boxes, rotation and resources, and every object the tables name,
+// with its boxes, rotation, resources and actions (its own and its
+// annotations', with their /Next chains), and every object the tables name,
 // stream data read through its filters.
 
 #include <algorithm>
@@ -8,9 +9,13 @@
 #include <exception>
 
 #include "core/PDBaseObject.h"
+#include "core/PDDictionary.h"
 #include "core/PDStream.h"
+#include "document/PDAction.h"
 #include "document/PDBaseDoc.h"
+#include "document/PDDestination.h"
 #include "document/PDDocument.h"
+#include "document/PDFileSpec.h"
 #include "document/PDPage.h"
 #include "fuzz/FuzzSupport.h"
 
@@ -20,6 +25,37 @@ namespace {
 // enough to reach every object of a fuzz-sized file.
 constexpr uint32_t kMaxObjects = 20000;
 constexpr uint64_t kMaxDecoded = uint64_t{32} << 20;
+
+// The type, destination and file of an action and of the actions after it.
+void ReadAction(qz::document::TqzPDAction& action) {
+    using namespace qz::document;
+    try {
+        action.GetType();
+        if (TqzPDDestination* destination = action.GetDest()) {
+            destination->GetPage();
+            destination->GetRect();
+        }
+        if (auto* remote = dynamic_cast<TqzPDGoToRemoteAction*>(&action)) remote->GetFileName();
+        if (auto* embedded = dynamic_cast<TqzPDGoToEmbeddedAction*>(&action)) embedded->GetFileName();
+        if (auto* launch = dynamic_cast<TqzPDLaunchAction*>(&action)) launch->GetApplicationToLaunch();
+        if (TqzPDFileSpec* spec = action.GetFileSpec()) spec->GetEmbeddedFileStream();
+    } catch (const std::exception&) {
+        // A bad action is refused; the chain goes on.
+    }
+    for (const auto& next : action.GetNextActions()) ReadAction(*next);
+}
+
+void ReadActions(qz::document::TqzPDDocument& doc, qz::document::TqzPDPage& page) {
+    for (qz::document::TqzPDAction* action : page.GetActions()) ReadAction(*action);
+    const auto* annots = page.GetAnnotObjects();
+    if (annots == nullptr) return;
+    for (qz::core::TqzPDBaseObject* annot : *annots) {
+        if (annot == nullptr || !annot->IsDict()) continue;
+        auto action = qz::document::TqzPDAction::MakeAction(
+            &doc, &page, static_cast<qz::core::TqzPDDictionary*>(annot)->LookUp("A"));
+        if (action != nullptr) ReadAction(*action);
+    }
+}
 
 void WalkPages(qz::document::TqzPDDocument& doc) {
     const int32_t pages = doc.GetPageCount();
@@ -31,6 +67,7 @@ void WalkPages(qz::document::TqzPDDocument& doc) {
             page->GetRotate();
             page->GetPageSize();
             page->GetResource();
+            ReadActions(doc, *page);
         } catch (const std::exception&) {
             // A bad page is refused; the next one is read all the same.
         }
