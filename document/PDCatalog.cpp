@@ -52,6 +52,10 @@ size_t FindName(const core::TqzPDBaseObject* value, const std::array<std::string
     return 0;
 }
 
+std::unique_ptr<core::TqzPDIndirectRef> Reference(const core::TqzPDBaseObject& object) {
+    return std::make_unique<core::TqzPDIndirectRef>(object.GetObjNumber(), object.GetGenNumber());
+}
+
 void PutName(core::TqzPDDictionary& dict, std::string_view key, std::string_view name) {
     auto value = std::make_unique<core::TqzPDName>("");
     value->SetName(name);
@@ -253,7 +257,50 @@ void TqzPDCatalog::SetXMPMetadata(const std::string& metadata) {
     dict->SetKeyValue("Metadata", std::make_unique<core::TqzPDIndirectRef>(added->GetObjNumber(), 0));
 }
 
-TqzPDBookmark* TqzPDCatalog::GetBookmarkRoot() { throw ExNotSupportedYet("Outlines"); }
+// ---- outline ----
+
+TqzPDBookmark* TqzPDCatalog::GetBookmarkRoot() {
+    if (FBookmarkRoot != nullptr) return FBookmarkRoot.get();
+    core::TqzPDDictionary* dict = GetDict();
+    core::TqzPDDictionary* outlines = dict != nullptr ? IndirectDict(FDocument, *dict, "Outlines") : nullptr;
+    if (outlines == nullptr) {
+        // An /Outlines of another kind holds no outline: it is replaced.
+        TqzPDBaseDoc* baseDoc = FDocument->GetBaseDoc();
+        outlines = static_cast<core::TqzPDDictionary*>(
+            baseDoc->AddNewObject(std::make_unique<core::TqzPDDictionary>(baseDoc)));
+        if (dict != nullptr) dict->SetKeyValue("Outlines", Reference(*outlines));
+    }
+    FBookmarkRoot = std::make_unique<TqzPDBookmark>(FDocument, nullptr, outlines);
+    return FBookmarkRoot.get();
+}
+
+TqzPDBookmark* TqzPDCatalog::InsertNewBookmark(const std::string& title, TqzPDDestination* destination,
+                                               const TqzPDOutlineFlag& outlineFlag, TqzPDAction* action) {
+    core::TqzPDDictionary* dict = GetDict();
+    if (dict == nullptr) return FBookmarkRoot.get();
+    if (AsDict(dict->LookUp("Outlines")) != nullptr) return GetBookmarkRoot();
+    TqzPDBaseDoc* baseDoc = FDocument->GetBaseDoc();
+    auto* item = static_cast<core::TqzPDDictionary*>(
+        baseDoc->AddNewObject(std::make_unique<core::TqzPDDictionary>(baseDoc)));
+    item->Add("Title", MakeTextString(title));
+    item->Add("F", std::make_unique<core::TqzPDInteger>((outlineFlag.Bold ? 2 : 0) + (outlineFlag.Italic ? 1 : 0)));
+    WriteOutlineTarget(*item, destination, action);
+    auto* outlines = static_cast<core::TqzPDDictionary*>(
+        baseDoc->AddNewObject(std::make_unique<core::TqzPDDictionary>(baseDoc)));
+    outlines->Add("First", Reference(*item));
+    outlines->Add("Last", Reference(*item));
+    outlines->Add("Count", std::make_unique<core::TqzPDInteger>(1));
+    // Every outline item names its parent; readers that walk up need it.
+    item->Add("Parent", Reference(*outlines));
+    dict->SetKeyValue("Outlines", Reference(*outlines));
+    FBookmarkRoot = std::make_unique<TqzPDBookmark>(FDocument, this, item);
+    return FBookmarkRoot.get();
+}
+
+void TqzPDCatalog::WriteOutlineTarget(core::TqzPDDictionary& /*item*/, TqzPDDestination* destination,
+                                      TqzPDAction* action) {
+    if (destination != nullptr || action != nullptr) throw ExNotSupportedYet("Outline targets");
+}
 
 core::TqzPDElement* TqzPDCatalog::GetAcroFormField(core::TqzPDBaseObject* /*formFieldObj*/) {
     throw ExNotSupportedYet("Form fields");

@@ -61,6 +61,8 @@ enum class TqzDocActionTrigger : uint8_t {
     atBeforeDocOpen,
 };
 
+struct TqzPDOutlineFlag;
+
 // The values a form-field node hands down to its descendants.
 struct TqzFormFieldVals {
     std::string FieldName;
@@ -128,14 +130,35 @@ public:
     // A new indirect /Metadata stream holding `metadata`.
     void SetXMPMetadata(const std::string& metadata);
 
-    // Not available yet (ExNotSupportedYet): outlines and the form-field walk.
+    // The outline root, made on first use over /Outlines; without one, a
+    // new empty outline dictionary becomes /Outlines.
     TqzPDBookmark* GetBookmarkRoot();
+    // The outline root when it has been made; nothing is made here.
+    TqzPDBookmark* GetMadeBookmarkRoot() const { return FBookmarkRoot.get(); }
+    // The first outline item of a document without outlines, with the
+    // destination (when given and with a display option) or else the
+    // action, in a new outline dictionary; the item becomes the root handed
+    // out. A document with outlines gets nothing new: its root is returned.
+    TqzPDBookmark* InsertNewBookmark(const std::string& title, TqzPDDestination* destination,
+                                     const TqzPDOutlineFlag& outlineFlag, TqzPDAction* action);
+    TqzPDBookmark* CreateNewBookmark(const std::string& title, TqzPDAction* action, const TqzPDOutlineFlag& outlineFlag) {
+        return InsertNewBookmark(title, nullptr, outlineFlag, action);
+    }
+    TqzPDBookmark* CreateNewBookmark(const std::string& title, TqzPDDestination* destination,
+                                     const TqzPDOutlineFlag& outlineFlag) {
+        return InsertNewBookmark(title, destination, outlineFlag, nullptr);
+    }
+
+    // Not available yet (ExNotSupportedYet): the form-field walk.
     core::TqzPDElement* GetAcroFormField(core::TqzPDBaseObject* formFieldObj);
     // None when the form has no /XFA array; a form with XFA packets raises
     // ExNotSupportedYet.
     TqzPDXFADocument* GetPDXFADoc();
 
 private:
+    // /Dest (written as it stands) or /A of the first outline item.
+    void WriteOutlineTarget(core::TqzPDDictionary& item, TqzPDDestination* destination, TqzPDAction* action);
+
     TqzPDDocument* FDocument;
     std::unique_ptr<TqzPDPageTree> FPageTree;
     std::unique_ptr<TqzPDBookmark> FBookmarkRoot;

@@ -1,15 +1,20 @@
 #include "document/PDDocument.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 #include <unistd.h>
 
 #include "core/Conversions.h"
+#include "core/PDArray.h"
 #include "core/PDBaseExceptions.h"
 #include "core/PDDictionary.h"
+#include "core/PDInteger.h"
 #include "document/CatalogMerge.h"
+#include "document/NameNumberTree.h"
 #include "document/PDBaseDoc.h"
+#include "document/PDBookmark.h"
 #include "document/PDCatalog.h"
 #include "document/PDDocInfo.h"
 #include "document/PDModelException.h"
@@ -56,12 +61,145 @@ std::string BlankDocumentTemplate() {
     return text;
 }
 
+core::TqzPDDictionary* AsDict(core::TqzPDBaseObject* object) {
+    return object != nullptr && object->IsDict() ? static_cast<core::TqzPDDictionary*>(object) : nullptr;
+}
+
 // Creates (or replaces) the output file; the model's own creation error.
 std::unique_ptr<platform::FileStream> CreateOutput(const std::filesystem::path& fileName) {
     try {
         return std::make_unique<platform::FileStream>(fileName, platform::FileMode::Create);
     } catch (const platform::EStreamError& e) {
         throw ExFileCreateError(e.what());
+    }
+}
+
+// Removes what leads to pages that went (TqzPDDocument::RemoveDestinationsTo).
+class DestinationPruner {
+public:
+    DestinationPruner(TqzPDDocument& document, const std::unordered_set<uint32_t>& pages,
+                      const std::vector<int32_t>& oldIndexes)
+        : FDocument(document), FPages(pages), FOldIndexes(oldIndexes), FNames(document) {}
+
+    void PruneOutline();
+    void PruneLinks();
+    void PruneOpenAction();
+    void PruneNames();
+
+private:
+    // Whether a destination as stored (an array, a dictionary with /D, a
+    // name or a string) leads to a page that went. A page given by index
+    // that stays is moved to its new index. Names the document does not
+    // define, and values of other kinds, lead nowhere known: left as they are.
+    bool IsDead(core::TqzPDBaseObject* destination);
+
+    TqzPDDocument& FDocument;
+    const std::unordered_set<uint32_t>& FPages;
+    const std::vector<int32_t>& FOldIndexes;
+    TqzNamedDestinations FNames;
+    // Arrays whose page index was moved already (a named value is shared).
+    std::unordered_set<const core::TqzPDArray*> FMoved;
+};
+
+bool DestinationPruner::IsDead(core::TqzPDBaseObject* destination) {
+    core::TqzPDArray* array = FNames.Explicit(destination);
+    if (array == nullptr || array->GetLength() == 0) return false;
+    core::TqzPDBaseObject* page = array->GetRefObj(0);
+    if (page->IsIndirectRef()) return FPages.count(page->GetObjNumber()) != 0;
+    if (!page->IsInteger()) return false;
+    auto& index = static_cast<core::TqzPDInteger&>(*page);
+    const int64_t old = index.GetValue();
+    const auto before = std::lower_bound(FOldIndexes.begin(), FOldIndexes.end(), old);
+    if (before != FOldIndexes.end() && *before == old) return true;
+    if (before != FOldIndexes.begin() && FMoved.insert(array).second) {
+        index.SetValue(old - (before - FOldIndexes.begin()));
+        array->SetIsChanged(true);
+    }
+    return false;
+}
+
+void DestinationPruner::PruneOutline() {
+    TqzPDCatalog& catalog = *FDocument.GetCatalog();
+    core::TqzPDDictionary* dict = catalog.GetDict();
+    TqzPDBookmark* root = catalog.GetMadeBookmarkRoot();
+    // A document without outlines is given none.
+    if (root == nullptr && (dict == nullptr || AsDict(dict->LookUp("Outlines")) == nullptr)) return;
+    if (root == nullptr) root = catalog.GetBookmarkRoot();
+    std::vector<TqzPDBookmark*> work{root};
+    while (!work.empty()) {
+        TqzPDBookmark* item = work.back();
+        work.pop_back();
+        core::TqzPDDictionary* itemDict = item->GetDict();
+        core::TqzPDBaseObject* target = itemDict != nullptr ? TargetOf(*itemDict) : nullptr;
+        if (target != nullptr && IsDead(target)) item->RemoveTarget();
+        if (TqzPDBookmark* next = item->GetNext()) work.push_back(next);
+        if (TqzPDBookmark* child = item->GetFirstChild()) work.push_back(child);
+    }
+}
+
+void DestinationPruner::PruneLinks() {
+    for (int32_t n = 1; n <= FDocument.GetPageCount(); ++n) {
+        TqzPDPage* page = FDocument.GetPage(n);
+        core::TqzPDDictionary* dict = page != nullptr ? page->GetDict() : nullptr;
+        core::TqzPDBaseObject* stored = dict != nullptr ? dict->LookUp("Annots") : nullptr;
+        if (stored == nullptr || !stored->IsArray()) continue;
+        auto& annots = static_cast<core::TqzPDArray&>(*stored);
+        bool removed = false;
+        for (int32_t i = annots.GetLength(); i-- > 0;) {
+            core::TqzPDDictionary* annot = AsDict(annots.Get(i));
+            const core::TqzPDBaseObject* subtype = annot != nullptr ? annot->LookUp("Subtype") : nullptr;
+            if (subtype == nullptr || !subtype->IsName("Link")) continue;
+            core::TqzPDBaseObject* target = TargetOf(*annot);
+            if (target == nullptr || !IsDead(target)) continue;
+            // What else still reaches the link (a structure tree) must not
+            // reach the page through it.
+            annot->Remove("Dest");
+            annot->Remove("A");
+            annots.Remove(i);
+            removed = true;
+        }
+        if (removed) {
+            annots.SetIsChanged(true);
+            dict->SetIsChanged(true);
+            // The page's list of annotation objects is read again.
+            page->FreeResources();
+        }
+    }
+}
+
+void DestinationPruner::PruneOpenAction() {
+    core::TqzPDDictionary* catalog = FDocument.GetCatalog()->GetDict();
+    core::TqzPDBaseObject* open = catalog != nullptr ? catalog->LookUp("OpenAction") : nullptr;
+    if (open == nullptr) return;
+    core::TqzPDBaseObject* target = catalog->LookupRefObj("OpenAction");
+    if (core::TqzPDDictionary* action = AsDict(open)) {
+        const core::TqzPDBaseObject* kind = action->LookUp("S");
+        target = kind != nullptr && kind->IsName("GoTo") ? action->LookupRefObj("D") : nullptr;
+    }
+    if (target != nullptr && IsDead(target)) catalog->Remove("OpenAction");
+}
+
+void DestinationPruner::PruneNames() {
+    core::TqzPDDictionary* catalog = FDocument.GetCatalog()->GetDict();
+    if (catalog == nullptr) return;
+    if (core::TqzPDDictionary* dests = AsDict(catalog->LookUp("Dests"))) {
+        auto& entries = dests->GetDict()->Entries();
+        const size_t count = entries.size();
+        std::erase_if(entries, [&](const core::TqzDict::Entry& entry) { return IsDead(entry.second.get()); });
+        if (entries.size() != count) dests->SetIsChanged(true);
+    }
+    core::TqzPDDictionary* names = AsDict(catalog->LookUp("Names"));
+    if (names == nullptr) return;
+    try {
+        bool dead = false;
+        for (const TqzNameTreeEntry& entry : ReadNameTree(names->LookUp("Dests")))
+            dead = IsDead(const_cast<core::TqzPDBaseObject*>(entry.Value)) || dead;
+        if (!dead) return;
+        TqzOwnedNameEntries kept = TakeNameTree(names->LookUp("Dests"));
+        std::erase_if(kept, [&](const auto& entry) { return IsDead(entry.second.get()); });
+        names->SetKeyValue("Dests", MakeNameTree(std::move(kept), *FDocument.GetBaseDoc()));
+    } catch (const core::ExLimitExceeded&) {
+        // A tree beyond the limits is read by no one here; it is left as it is.
     }
 }
 
@@ -317,10 +455,44 @@ TqzPDPage* TqzPDDocument::GetPageByIndRef(core::TqzPDBaseObject* pageRef) {
     return RequireCatalog().GetPageTree()->GetPageByIndRef(pageRef);
 }
 
-void TqzPDDocument::DeletePage(int32_t pageNumber) { RequireCatalog().GetPageTree()->DeletePage(pageNumber); }
+void TqzPDDocument::DeletePage(int32_t pageNumber) {
+    TqzPDPageTree& tree = *RequireCatalog().GetPageTree();
+    DeleteAndPrune([&] { tree.DeletePage(pageNumber); });
+}
 
 void TqzPDDocument::DeletePages(int32_t firstPage, int32_t lastPage) {
-    RequireCatalog().GetPageTree()->DeletePages(firstPage, lastPage);
+    TqzPDPageTree& tree = *RequireCatalog().GetPageTree();
+    DeleteAndPrune([&] { tree.DeletePages(firstPage, lastPage); });
+}
+
+std::vector<uint32_t> TqzPDDocument::PageObjectNumbers() {
+    TqzPDPageTree& tree = *RequireCatalog().GetPageTree();
+    std::vector<uint32_t> numbers;
+    numbers.reserve(static_cast<size_t>(tree.GetCount()));
+    for (int32_t n = 1; n <= tree.GetCount(); ++n) numbers.push_back(tree.GetPageObjectNumber(n));
+    return numbers;
+}
+
+void TqzPDDocument::DeleteAndPrune(const std::function<void()>& deletion) {
+    const std::vector<uint32_t> before = PageObjectNumbers();
+    deletion();
+    const std::vector<uint32_t> after = PageObjectNumbers();
+    if (after.size() == before.size()) return;
+    // A page object listed twice is gone only when no listing is left.
+    const std::unordered_set<uint32_t> kept(after.begin(), after.end());
+    std::unordered_set<uint32_t> gone;
+    std::vector<int32_t> oldIndexes;
+    size_t next = 0;
+    for (size_t i = 0; i < before.size(); ++i) {
+        // Pages keep their order, so the remaining ones match in turn.
+        if (next < after.size() && after[next] == before[i]) {
+            ++next;
+            continue;
+        }
+        oldIndexes.push_back(static_cast<int32_t>(i));
+        if (before[i] != 0 && kept.count(before[i]) == 0) gone.insert(before[i]);
+    }
+    RemoveDestinationsTo(gone, oldIndexes);
 }
 
 void TqzPDDocument::MovePage(int32_t moveToAfterPage, int32_t pageToMove) {
@@ -360,7 +532,30 @@ void TqzPDDocument::StitchPagesSideBySide(int32_t /*stitchToPage*/, int32_t /*st
     throw ExNotSupportedYet("Page stitching");
 }
 
+void TqzPDDocument::RemoveDestinationsTo(const std::unordered_set<uint32_t>& pages,
+                                         const std::vector<int32_t>& oldIndexes) {
+    if ((pages.empty() && oldIndexes.empty()) || !IsLoaded()) return;
+    DestinationPruner pruner(*this, pages, oldIndexes);
+    pruner.PruneOutline();
+    pruner.PruneLinks();
+    pruner.PruneOpenAction();
+    // Last: the outline and the links are judged by the names as they were.
+    pruner.PruneNames();
+}
+
 // ---- catalog and document information ----
+
+TqzPDBookmark* TqzPDDocument::GetBookmarkRoot() { return RequireCatalog().GetBookmarkRoot(); }
+
+TqzPDBookmark* TqzPDDocument::CreateBookmarkRoot(const std::string& title, TqzPDDestination* destination,
+                                                 const TqzPDOutlineFlag& outlineFlag) {
+    return RequireCatalog().CreateNewBookmark(title, destination, outlineFlag);
+}
+
+TqzPDBookmark* TqzPDDocument::CreateBookmarkRoot(const std::string& title, TqzPDAction* action,
+                                                 const TqzPDOutlineFlag& outlineFlag) {
+    return RequireCatalog().CreateNewBookmark(title, action, outlineFlag);
+}
 
 void TqzPDDocument::AddAction(TqzPDAction& action, TqzDocActionTrigger triggerType) {
     if (FCatalog != nullptr) FCatalog->AddAction(action, triggerType);

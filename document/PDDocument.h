@@ -10,8 +10,11 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "core/Object.h"
 #include "filters/EncryptionSettings.h"
@@ -26,7 +29,10 @@ namespace qz::document {
 
 class TqzPDAction;
 class TqzPDBaseDoc;
+class TqzPDBookmark;
 class TqzPDCatalog;
+class TqzPDDestination;
+struct TqzPDOutlineFlag;
 class TqzPDDocInfo;
 class TqzPDPage;
 struct TqzMergedNames;
@@ -147,8 +153,19 @@ public:
     int32_t GetPageCount();
     core::TqzPDBaseObject* GetPageBaseObject(int32_t pageNumber);
     TqzPDPage* GetPageByIndRef(core::TqzPDBaseObject* pageRef);
+    // Deleting pages also removes what led to them (RemoveDestinationsTo).
     void DeletePage(int32_t pageNumber);
     void DeletePages(int32_t firstPage, int32_t lastPage);
+    // After pages went, nothing is left pointing at them: outline items keep
+    // their place and title but lose a destination (/Dest, or a go-to /A)
+    // that leads to one; link annotations that lead to one are removed from
+    // the remaining pages, and so is an /OpenAction; named destinations of
+    // them are removed from /Dests and the /Names tree. A destination that
+    // gives its page by index is moved to the page's new index. `pages` are
+    // the object numbers of the pages gone, `oldIndexes` their 0-based
+    // positions before, in ascending order. Names a document does not define
+    // are left as they are.
+    void RemoveDestinationsTo(const std::unordered_set<uint32_t>& pages, const std::vector<int32_t>& oldIndexes);
     void MovePage(int32_t moveToAfterPage, int32_t pageToMove);
     void ReplacePages(int32_t startPage, TqzPDDocument& sourceDoc, int32_t sourceStartPage,
                       int32_t numOfPages, bool mergeTextAnnots);
@@ -177,6 +194,12 @@ public:
     // ---- catalog and document information ----
     // The catalog element; none while unloaded.
     TqzPDCatalog* GetCatalog() const;
+    // The outline root, and a new first outline item (TqzPDCatalog).
+    TqzPDBookmark* GetBookmarkRoot();
+    TqzPDBookmark* CreateBookmarkRoot(const std::string& title, TqzPDDestination* destination,
+                                      const TqzPDOutlineFlag& outlineFlag);
+    TqzPDBookmark* CreateBookmarkRoot(const std::string& title, TqzPDAction* action,
+                                      const TqzPDOutlineFlag& outlineFlag);
     // Document-level actions through the catalog; nothing without one.
     void AddAction(TqzPDAction& action, TqzDocActionTrigger triggerType);
     void RemoveAction(TqzDocActionTrigger triggerType);
@@ -225,6 +248,10 @@ private:
     // Drops everything made over the base document.
     void DropModel();
     TqzPDCatalog& RequireCatalog() const;
+    // The object numbers of the pages, in page order.
+    std::vector<uint32_t> PageObjectNumbers();
+    // Runs a deletion of pages, then removes what led to the pages it took.
+    void DeleteAndPrune(const std::function<void()>& deletion);
 
     std::unique_ptr<TqzPDBaseDoc> FBaseDoc;
     std::unique_ptr<TqzPDCatalog> FCatalog;

@@ -457,7 +457,6 @@ TEST_F(DocumentTest, UnbuiltServicesRaise) {
     EXPECT_THROW(doc.GetXMPMetadata(), ExNotSupportedYet);
     EXPECT_THROW(doc.Stitch(1, 1), ExNotSupportedYet);
     EXPECT_THROW(doc.GetSignatureCount(), ExNotSupportedYet);
-    EXPECT_THROW(doc.GetCatalog()->GetBookmarkRoot(), ExNotSupportedYet);
     EXPECT_THROW(doc.GetDocInfo()->GetXMLMetaData(), ExNotSupportedYet);
 }
 
