@@ -71,6 +71,8 @@ void TqzCustomPDFDocument::Reset() {
     FWorkFilename.clear();
     FPermissions = ClearedPermissions(filters::TqzPDFEncryptionLevel::elRC4_128Bit);
     FMergeObjectList.clear();
+    FAppendPagesObjList.clear();
+    FInsertDocObjList.clear();
 }
 
 void TqzCustomPDFDocument::RegisterLinkedControl(TqzLinkedControl* control) { FLinkedControls.push_back(control); }

@@ -29,6 +29,9 @@
 #include "component/ComponentServices.h"
 #include "component/ComponentTypes.h"
 #include "component/PDFBaseComponent.h"
+#include "component/PageRange.h"
+#include "component/PageTypes.h"
+#include "core/PDFUtils.h"
 #include "document/PDDocument.h"
 #include "filters/EncryptionSettings.h"
 #include "platform/Streams.h"
@@ -142,6 +145,50 @@ public:
     // ---- pages ----
     // The model's page count while loaded, else 0.
     int32_t GetPageCount();
+    // Page ranges are texts for GetPages (PageRange.h). Every operation
+    // parses its range and checks its page numbers before it changes
+    // anything: a bad one raises EInvalidPageError and leaves every document
+    // as it was. Those that change this document raise ENoDocumentError
+    // while it holds none (never loaded, reset, or saved).
+    //
+    // Deletes the listed pages: each once, whatever the order or repeats of
+    // the list; "%d pages deleted" with their number.
+    void DeletePages(const std::string& pageRange);
+    // Moves page `pageToMove` so that it becomes page `moveToPageNumber`.
+    void MovePage(int32_t pageToMove, int32_t moveToPageNumber);
+    // Sets (does not add to) the rotation of the listed pages.
+    void RotatePages(const std::string& pageRange, TqzRotationAngle angle);
+    // Empties `document` and gives it copies of the listed pages of this
+    // one, in list order. The copies hold the stream data they share with
+    // this document: either component may go first.
+    void ExtractPagesTo(TqzCustomPDFDocument& document, const std::string& pageRange);
+    // The same into a new file, written at once.
+    void ExtractPagesTo(const std::filesystem::path& fileName, const std::string& pageRange);
+    // Appends copies of the listed pages of `document`, or of a file (kept
+    // open until the next save). A component without a document starts from
+    // an empty one.
+    void AppendPagesFrom(TqzCustomPDFDocument& document, const std::string& pageRange);
+    void AppendPagesFrom(const std::filesystem::path& fileName, const std::string& pageRange);
+    // Inserts copies of the listed pages, in list order, after page
+    // `insertAfterPage` (0: in front); sources kept as for AppendPagesFrom.
+    void InsertPagesFrom(TqzCustomPDFDocument& document, const std::string& pages, int32_t insertAfterPage);
+    void InsertPagesFrom(const std::filesystem::path& fileName, const std::string& pages, int32_t insertAfterPage);
+    // Page geometry. Page numbers outside 1 to the page count raise
+    // EInvalidPageError; without a document the getters give zeros (the
+    // rotation -1). A page without the box gives a zero rectangle.
+    core::TqzRect GetPageMediaBox(int32_t pageNo);
+    core::TqzRect GetPageMediaBox(TqzMeasurementUnit unit, int32_t pageNo);
+    core::TqzRect GetPageCropBox(int32_t pageNo, TqzMeasurementUnit unit);
+    // In degrees, 0 to 359.
+    int32_t GetPageRotate(int32_t pageNo);
+    // The visible size (crop box, else media box, else Letter), width and
+    // height swapped on pages turned a quarter.
+    TqzPageSize GetPageSize(int32_t pageNo, TqzMeasurementUnit unit);
+    // Rectangles in MeasurementUnit. A page without the box is given one.
+    void SetPageCropBox(const std::string& pageRange, const core::TqzRect& cropRect);
+    void SetPageMediaBox(const std::string& pageRange, const core::TqzRect& pageRect);
+    // `duration` in seconds.
+    void SetPageTransitionEffect(const std::string& pageRange, float duration, TqzTransitionEffect effect);
 
     // ---- properties ----
     bool GetOpenAfterSave() const { return FOpenAfterSave; }
@@ -218,6 +265,28 @@ private:
     // shares their stream data.
     std::vector<std::unique_ptr<TqzCustomPDFDocument>> FMergeObjectList;
     std::shared_ptr<platform::Stream> FStream;
+
+    // ---- pages: the sources of file appends and inserts (until the next
+    // save, Reset, load or destruction), the template of an empty document,
+    // and helpers ----
+    std::vector<std::unique_ptr<TqzCustomPDFDocument>> FAppendPagesObjList;
+    std::vector<std::unique_ptr<TqzCustomPDFDocument>> FInsertDocObjList;
+    std::unique_ptr<platform::MemoryStream> FBlankDoc;
+    // Loaded, with a catalog: what GetPageCount counts.
+    bool HasLoadedDocument() const;
+    // The model, or ENoDocumentError naming `operation`.
+    document::TqzPDDocument& RequireLoadedDocument(const char* operation);
+    // Loads the one-page template and deletes its page.
+    void StartEmptyDocument();
+    // A component holding `fileName`, asking this one's password handler.
+    std::unique_ptr<TqzCustomPDFDocument> LoadPageSource(const std::filesystem::path& fileName);
+    // Copies the listed pages of `source` after page `afterPage`, in list
+    // order, reporting each listed page as `operation` progress of `reporter`.
+    void CopyPages(document::TqzPDDocument& source, const std::vector<int32_t>& pages, int32_t afterPage,
+                   TqzCustomPDFDocument& reporter, TqzOperation operation);
+    // The listed pages' model elements.
+    template <class Change>
+    void ChangePages(const char* operation, const std::string& pageRange, Change&& change);
 
     bool FSharedDocumentObj = false;
     bool FAutoReload = false;

@@ -51,7 +51,11 @@ bool TqzCustomPDFDocument::WriteDocument(platform::Stream& stream, const documen
 void TqzCustomPDFDocument::FinishSave() {
     // The merge sources stay: the written model still shares their stream
     // data, and a second save reads it again. Reset or the next load frees them.
+    // The files pages were appended or inserted from go: those pages hold
+    // the stream data they share.
     FIsLoaded = false;
+    FAppendPagesObjList.clear();
+    FInsertDocObjList.clear();
     Status(kStatusSaveComplete);
 }
 
