@@ -18,8 +18,10 @@
 #include "core/PDString.h"
 #include "document/CatalogMerge.h"
 #include "document/NameNumberTree.h"
+#include "document/PDAction.h"
 #include "document/PDBaseDoc.h"
 #include "document/PDCatalog.h"
+#include "document/PDDestination.h"
 #include "document/PDDocument.h"
 #include "document/PDModelException.h"
 #include "document/PDPage.h"
@@ -213,10 +215,10 @@ TqzPDArray* TqzNamedDestinations::Explicit(TqzPDBaseObject* destination) const {
     return value != nullptr && value->IsArray() ? static_cast<TqzPDArray*>(value) : nullptr;
 }
 
-TqzPDPage* DestinationPage(TqzPDDocument& document, const TqzPDArray* destination) {
+TqzPDPage* TargetPage(TqzPDDocument& document, const TqzPDArray* destination) {
     if (destination == nullptr || destination->GetLength() == 0 || !document.IsLoaded()) return nullptr;
     TqzPDBaseObject* page = destination->GetRefObj(0);
-    if (page->IsIndirectRef()) return document.GetPageByIndRef(page);
+    if (page->IsIndirectRef()) return DestinationPage(&document, page);
     // A page given by its index, as some producers write local destinations.
     if (page->IsInteger()) {
         const int64_t index = static_cast<const core::TqzPDInteger*>(page)->GetValue();
@@ -407,7 +409,7 @@ TqzPDPage* TqzPDBookmark::GetTargetPage(const TqzNamedDestinations& names) {
     TqzPDDictionary* dict = GetDict();
     TqzPDBaseObject* destination = dict != nullptr ? TargetOf(*dict) : nullptr;
     if (destination == nullptr || FDocument == nullptr) return nullptr;
-    return DestinationPage(*FDocument, names.Explicit(destination));
+    return TargetPage(*FDocument, names.Explicit(destination));
 }
 
 void TqzPDBookmark::SetTitle(const std::string& value) {
@@ -453,11 +455,90 @@ void TqzPDBookmark::SetColor(const TqzPDColorValue& color) {
     if (dict != nullptr) dict->SetKeyValue("C", ColorArray(color, dict->GetParentDoc()));
 }
 
+TqzPDAction* TqzPDBookmark::GetAction() {
+    TqzPDDictionary* dict = GetDict();
+    if (FAction == nullptr && dict != nullptr) FAction = TqzPDAction::MakeAction(FDocument, this, dict->LookUp("A"));
+    return FAction.get();
+}
+
+TqzPDDestination* TqzPDBookmark::GetDestination() {
+    if (FDestination != nullptr) return FDestination.get();
+    TqzPDDictionary* dict = GetDict();
+    TqzPDBaseObject* stored = dict != nullptr ? dict->LookUp("Dest") : nullptr;
+    if (stored == nullptr) return nullptr;
+    if ((stored->IsName() || stored->IsString()) && FDocument != nullptr) {
+        // A name the document defines is a named destination: the item leads
+        // where it does.
+        const TqzNamedDestinations names(*FDocument);
+        if (TqzPDArray* named = names.Explicit(stored)) stored = named;
+    }
+    if (stored->IsArray()) {
+        FDestination = std::make_unique<TqzPDDestination>(FDocument, this, stored);
+    } else if (stored->IsName()) {
+        FDestination = std::make_unique<TqzPDDestination>();
+        FDestination->SetDisplayOption(DisplayOptionFromName(static_cast<core::TqzPDName*>(stored)->GetValue()));
+        FDestination->SetRect(0, 0, 0, 0);
+    }
+    return FDestination.get();
+}
+
+void TqzPDBookmark::SetDestination(std::unique_ptr<TqzPDDestination> destination) {
+    // The action goes with its entry, which may hold its dictionary.
+    FAction.reset();
+    FDestination = std::move(destination);
+    TqzPDDictionary* dict = GetDict();
+    if (dict == nullptr || FDestination == nullptr) return;
+    auto array = document::CreateDestArray(*FDestination, TqzDestYAxis::AsStored);
+    array->SetParentDoc(dict->GetParentDoc());
+    dict->SetKeyValue("Dest", std::move(array));
+    dict->Remove("A");
+}
+
+void TqzPDBookmark::SetAction(std::unique_ptr<TqzPDAction> action) {
+    // The destination goes with its entry, which may hold its array.
+    FDestination.reset();
+    FAction = std::move(action);
+    TqzPDDictionary* dict = GetDict();
+    if (dict == nullptr) return;
+    dict->Remove("A");
+    dict->Remove("Dest");
+    if (FAction != nullptr) AddAction(*FAction, *dict);
+}
+
+void TqzPDBookmark::RemoveAction() {
+    TqzPDDictionary* dict = GetDict();
+    if (dict == nullptr || dict->LookupRefObj("A") == nullptr) return;
+    const bool isDict = AsDict(dict->LookUp("A")) != nullptr;
+    FAction.reset();
+    dict->Remove("A");
+    if (!isDict) throw ExBadAction();
+}
+
+void TqzPDBookmark::AddAction(TqzPDAction& action, TqzPDDictionary& dict) {
+    if (FDocument == nullptr) return;
+    AddIndirectActionDict(action, *FDocument, dict);
+    // The writer renumbers the page reference of /D only through the
+    // document its array belongs to.
+    TqzPDDictionary* written = AsDict(dict.LookUp("A"));
+    TqzPDBaseObject* target = written != nullptr ? written->LookupRefObj("D") : nullptr;
+    if (target != nullptr && target->IsArray()) static_cast<TqzPDArray*>(target)->SetParentDoc(dict.GetParentDoc());
+}
+
+std::unique_ptr<TqzPDArray> TqzPDBookmark::CreateDestArray(TqzPDDestination& destination) {
+    auto array = document::CreateDestArray(destination, TqzDestYAxis::FromPageTop);
+    array->SetParentDoc(FParentDoc);
+    return array;
+}
+
 void TqzPDBookmark::RemoveTarget() {
     TqzPDDictionary* dict = GetDict();
     if (dict == nullptr) return;
+    FDestination.reset();
     dict->Remove("Dest");
-    if (IsGoTo(AsDict(dict->LookUp("A")))) dict->Remove("A");
+    if (IsGoTo(AsDict(dict->LookUp("A")))) {
+        FAction.reset();
+        dict->Remove("A");
+    }
 }
 
 // ---- link operations ----
@@ -642,8 +723,12 @@ void TqzPDBookmark::FinishItemDict(TqzPDDictionary& dict, TqzPDDestination* dest
     WriteTarget(dict, destination, action);
 }
 
-void TqzPDBookmark::WriteTarget(TqzPDDictionary& /*dict*/, TqzPDDestination* destination, TqzPDAction* action) {
-    if (destination != nullptr || action != nullptr) throw ExNotSupportedYet("Outline targets");
+void TqzPDBookmark::WriteTarget(TqzPDDictionary& dict, TqzPDDestination* destination, TqzPDAction* action) {
+    if (destination != nullptr) {
+        if (destination->GetDisplayOption() != TqzPageDisplayOptions::None) dict.Add("Dest", CreateDestArray(*destination));
+    } else if (action != nullptr) {
+        AddAction(*action, dict);
+    }
 }
 
 TqzPDBookmark* TqzPDBookmark::InsertNewChild(const std::string& title, TqzPDDestination* destination,

@@ -135,7 +135,7 @@ core::TqzPDDictionary* IndirectDict(TqzPDDocument* document, core::TqzPDDictiona
 
 // The page an explicit destination array leads to: its first element a
 // page object of `document`, or a 0-based page index; none otherwise.
-TqzPDPage* DestinationPage(TqzPDDocument& document, const core::TqzPDArray* destination);
+TqzPDPage* TargetPage(TqzPDDocument& document, const core::TqzPDArray* destination);
 
 class TqzPDBookmark : public core::TqzPDElement {
 public:
@@ -188,6 +188,14 @@ public:
     int32_t GetCount();
     // False without a /C array; `color` receives the cached colour in any case.
     bool GetColor(TqzPDColorValue& color);
+    // The action of /A, made on first use; none without /A or for a kind
+    // MakeAction makes nothing of. Owned by the item.
+    TqzPDAction* GetAction();
+    // The destination of /Dest, made on first use: over an array; for a name
+    // or string the document defines as a named destination, over the array
+    // it stands for; for another name, the display option it names with no
+    // page and a rectangle of zeros. None otherwise. Owned by the item.
+    TqzPDDestination* GetDestination();
     // The page the item leads to, through /Dest or a go-to /A, named
     // destinations resolved through `names`; none when it leads nowhere.
     TqzPDPage* GetTargetPage(const TqzNamedDestinations& names);
@@ -198,6 +206,20 @@ public:
     void SetFlags(const TqzPDOutlineFlag& value);
     // /C as three reals; a grey or CMYK colour is written as its RGB.
     void SetColor(const TqzPDColorValue& color);
+    // /Dest := the destination's array, its numbers as they stand; /A goes.
+    // The item keeps the destination.
+    void SetDestination(std::unique_ptr<TqzPDDestination> destination);
+    // /A := a new indirect dictionary written from the action; /Dest goes.
+    // The item keeps the action.
+    void SetAction(std::unique_ptr<TqzPDAction> action);
+    // Removes /A; ExBadAction when what it removed was not a dictionary.
+    void RemoveAction();
+    // Adds to `dict` /A, a reference to a new indirect dictionary written
+    // from `action` (the outline item's form).
+    void AddAction(TqzPDAction& action, core::TqzPDDictionary& dict);
+    // The destination as a new array, its Top and Bottom taken as measured
+    // down from the top of its page; the destination itself is left as it is.
+    std::unique_ptr<core::TqzPDArray> CreateDestArray(TqzPDDestination& destination);
     // Removes what the item leads to: /Dest, and /A when it is a go-to
     // action. Title and place stay.
     void RemoveTarget();
@@ -276,9 +298,11 @@ private:
     TqzPDBookmark* FFirstChild = nullptr;
     TqzPDBookmark* FLastChild = nullptr;
     int32_t FCount = 0;
+    std::unique_ptr<TqzPDAction> FAction;
     TqzPDOutlineFlag FOutlineFlags;
     TqzPDColorValue FColor;
     std::string FTitle;
+    std::unique_ptr<TqzPDDestination> FDestination;
     int32_t FLevel = 0;
     int32_t FIndex = 0;
     std::unique_ptr<TqzBookmarkList> FBookmarkList;

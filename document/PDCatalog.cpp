@@ -297,9 +297,19 @@ TqzPDBookmark* TqzPDCatalog::InsertNewBookmark(const std::string& title, TqzPDDe
     return FBookmarkRoot.get();
 }
 
-void TqzPDCatalog::WriteOutlineTarget(core::TqzPDDictionary& /*item*/, TqzPDDestination* destination,
+void TqzPDCatalog::WriteOutlineTarget(core::TqzPDDictionary& item, TqzPDDestination* destination,
                                       TqzPDAction* action) {
-    if (destination != nullptr || action != nullptr) throw ExNotSupportedYet("Outline targets");
+    if (destination != nullptr) {
+        if (destination->GetDisplayOption() != TqzPageDisplayOptions::None) {
+            // The writer renumbers the page reference only through the
+            // document the array belongs to.
+            auto array = CreateDestArray(*destination);
+            array->SetParentDoc(item.GetParentDoc());
+            item.Add("Dest", std::move(array));
+        }
+    } else if (action != nullptr) {
+        item.Add("A", CreateActionDict(*action));
+    }
 }
 
 core::TqzPDElement* TqzPDCatalog::GetAcroFormField(core::TqzPDBaseObject* /*formFieldObj*/) {

@@ -12,8 +12,13 @@
 #include "core/PDInteger.h"
 #include "core/PDReal.h"
 #include "core/PDString.h"
+#include "core/PDName.h"
+#include "core/PDRect.h"
+#include "document/PDAction.h"
 #include "document/PDBaseDoc.h"
 #include "document/PDCatalog.h"
+#include "document/PDDestination.h"
+#include "document/PDModelException.h"
 #include "document/PDDocument.h"
 #include "document/PDPage.h"
 #include "document/tests/OutlineTestSupport.h"
@@ -289,6 +294,161 @@ TEST_F(OutlineTest, TargetsResolveThroughNamedDestinations) {
         TqzPDPage* page = Root().GetFirstChild()->GetTargetPage(names);
         EXPECT_EQ(page != nullptr ? page->GetPageNum() : 0, c.page) << c.entries;
     }
+}
+
+// The written array as text: "ref" for a page reference, numbers as
+// integers, names with "/".
+std::string ArrayText(core::TqzPDBaseObject* value) {
+    if (value == nullptr || !value->IsArray()) return "<not an array>";
+    auto& array = static_cast<core::TqzPDArray&>(*value);
+    std::string out;
+    for (int32_t i = 0; i < array.GetLength(); ++i) {
+        core::TqzPDBaseObject* element = array.GetRefObj(i);
+        out += i > 0 ? " " : "";
+        if (element->IsIndirectRef()) {
+            out += std::to_string(element->GetObjNumber()) + "R";
+        } else if (element->IsName()) {
+            out += "/" + static_cast<core::TqzPDName*>(element)->GetValue();
+        } else if (element->IsReal()) {
+            out += std::to_string(static_cast<int>(static_cast<core::TqzPDReal*>(element)->GetValue()));
+        } else if (element->IsInteger()) {
+            out += std::to_string(static_cast<core::TqzPDInteger*>(element)->GetValue());
+        } else {
+            out += "?";
+        }
+    }
+    return out;
+}
+
+TEST_F(OutlineTest, DestinationsAndActionsOfItems) {
+    struct Case {
+        std::string entries;
+        int32_t page;  // of GetDestination; 0: none, -1: no destination at all
+        TqzPageDisplayOptions option;
+        double top;
+        TqzPDActionType action;
+    };
+    const auto none = TqzPDActionType::actionNone;
+    const std::vector<Case> cases = {
+        {"/Dest [" + PageRef(2) + " /XYZ 100 700 0]", 2, TqzPageDisplayOptions::FitZoom, 700, none},
+        // A name that is no named destination reads as the option it names.
+        {"/Dest /Fit", 0, TqzPageDisplayOptions::FitAll, 0, none},
+        {"/Dest /Unknown", 0, TqzPageDisplayOptions::None, 0, none},
+        // A named destination leads where it is defined.
+        {"/Dest /chap", 2, TqzPageDisplayOptions::FitHeight, 500, none},
+        {"/Dest (sec)", 1, TqzPageDisplayOptions::FitAll, 0, none},
+        {"/Dest 5", -1, TqzPageDisplayOptions::None, 0, none},
+        {"/A << /S /GoTo /D [" + PageRef(1) + " /Fit] >>", -1, TqzPageDisplayOptions::None, 0,
+         TqzPDActionType::actionGoTo},
+        {"/A << /S /URI /URI (http://example.com) >>", -1, TqzPageDisplayOptions::None, 0, TqzPDActionType::actionURI},
+        {"/A << /S /ImportData >>", -1, TqzPageDisplayOptions::None, 0, none},
+    };
+    const std::string catalog = "/Dests << /chap [" + PageRef(2) + " /FitH 500] >> /Names << /Dests << /Names [(sec) [" +
+                                PageRef(1) + " /Fit]] >> >>";
+    for (const Case& c : cases) {
+        Load(OutlineDocument(2, {{1, "Item", c.entries}}, catalog).Write());
+        TqzPDBookmark& item = *Root().GetFirstChild();
+        TqzPDDestination* destination = item.GetDestination();
+        ASSERT_EQ(destination != nullptr, c.page >= 0) << c.entries;
+        if (destination != nullptr) {
+            EXPECT_EQ(destination->GetPage() != nullptr ? destination->GetPage()->GetPageNum() : 0, c.page)
+                << c.entries;
+            EXPECT_EQ(destination->GetDisplayOption(), c.option) << c.entries;
+            EXPECT_EQ(destination->GetRect()->GetTop(), c.top) << c.entries;
+            EXPECT_EQ(destination->GetRect()->GetLeft(), c.page == 2 && c.top == 700 ? 100 : 0) << c.entries;
+        }
+        TqzPDAction* action = item.GetAction();
+        EXPECT_EQ(action != nullptr ? action->GetType() : none, c.action) << c.entries;
+        EXPECT_EQ(item.GetAction(), action) << c.entries;
+    }
+}
+
+TEST_F(OutlineTest, SettingATargetReplacesTheOther) {
+    Load(OutlineDocument(2, {{1, "Item", "/A << /S /URI /URI (http://example.com) >>"}}).Write());
+    TqzPDBookmark& item = *Root().GetFirstChild();
+    ASSERT_NE(item.GetAction(), nullptr);
+    // Written as it stands: no conversion of Top.
+    core::TqzPDRect rect(0, 300, 0, 0);
+    item.SetDestination(std::make_unique<TqzPDDestination>(doc_.get(), doc_->GetPage(2),
+                                                           TqzPageDisplayOptions::FitHeight, &rect));
+    core::TqzPDDictionary& dict = *item.GetDict();
+    EXPECT_EQ(ArrayText(dict.LookUp("Dest")), PageRef(2).substr(0, 1) + "R /FitH 300");
+    EXPECT_EQ(dict.LookupRefObj("A"), nullptr);
+    EXPECT_EQ(item.GetDestination()->GetPage(), doc_->GetPage(2));
+
+    item.SetAction(std::make_unique<TqzPDURIAction>("http://example.org"));
+    EXPECT_EQ(dict.LookupRefObj("Dest"), nullptr);
+    ASSERT_NE(dict.LookupRefObj("A"), nullptr);
+    EXPECT_TRUE(dict.LookupRefObj("A")->IsIndirectRef());
+    auto* written = static_cast<core::TqzPDDictionary*>(dict.LookUp("A"));
+    EXPECT_TRUE(written->LookUp("S")->IsName("URI"));
+    EXPECT_EQ(TextOf(written->LookUp("URI")), "http://example.org");
+    EXPECT_EQ(item.GetAction()->GetType(), TqzPDActionType::actionURI);
+    TqzPDDocument& again = SaveAndReload();
+    TqzPDAction* read = again.GetBookmarkRoot()->GetFirstChild()->GetAction();
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(static_cast<TqzPDURIAction*>(read)->GetURI(), "http://example.org");
+
+    Load(OutlineDocument(1, {{1, "Item", "/A 5"}}).Write());
+    EXPECT_THROW(Root().GetFirstChild()->RemoveAction(), ExBadAction);
+    EXPECT_EQ(Root().GetFirstChild()->GetDict()->LookupRefObj("A"), nullptr);
+    EXPECT_NO_THROW(Root().GetFirstChild()->RemoveAction());
+}
+
+TEST_F(OutlineTest, InsertedTargetsAreWrittenFromThePageTop) {
+    Load(OutlineDocument(2, kThree).Write());
+    const double height = doc_->GetPage(1)->GetPageHeight();
+    core::TqzPDRect rect(10, 20, 110, 120);
+    TqzPDDestination destination(doc_.get(), doc_->GetPage(1), TqzPageDisplayOptions::FitRect, &rect);
+    const std::string expected = "4R /FitR 10 " + std::to_string(static_cast<int>(height - 120)) + " 110 " +
+                                 std::to_string(static_cast<int>(height - 20));
+    TqzPDBookmark& root = Root();
+    TqzPDBookmark* first = root.AddNewChild("D1", &destination, {});
+    TqzPDBookmark* second = root.GetChild(0)->AddNewNext("D2", &destination, {});
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    // Written twice, the destination lands on the same spot twice.
+    EXPECT_EQ(ArrayText(first->GetDict()->LookUp("Dest")), expected);
+    EXPECT_EQ(ArrayText(second->GetDict()->LookUp("Dest")), expected);
+    EXPECT_EQ(destination.GetRect()->GetTop(), 20);
+    // A destination without display option writes no target.
+    TqzPDDestination bare;
+    TqzPDBookmark* third = root.AddNewChild("D3", &bare, {});
+    EXPECT_EQ(third->GetDict()->LookupRefObj("Dest"), nullptr);
+    EXPECT_EQ(third->GetDict()->LookupRefObj("A"), nullptr);
+    TqzPDURIAction uri("http://example.com");
+    TqzPDBookmark* fourth = root.GetChild(0)->AddNewPrev("U", &uri, {});
+    ASSERT_NE(fourth, nullptr);
+    EXPECT_TRUE(fourth->GetDict()->LookupRefObj("A")->IsIndirectRef());
+    EXPECT_EQ(fourth->GetAction()->GetType(), TqzPDActionType::actionURI);
+    TqzPDGoToAction go(std::make_unique<TqzPDDestination>(doc_.get(), doc_->GetPage(2), TqzPageDisplayOptions::FitAll,
+                                                          nullptr));
+    ASSERT_NE(root.AddNewChild("G", &go, {}), nullptr);
+    TqzPDDocument& again = SaveAndReload();
+    TqzNamedDestinations names(again);
+    EXPECT_EQ(Loaded(*again.GetBookmarkRoot()), (Titles{"U", "A", "D2", "B", "C", "D1", "D3", "G"}));
+    EXPECT_EQ(again.GetBookmarkRoot()->GetChild(7)->GetTargetPage(names), again.GetPage(2));
+    TqzPDBookmark& d2 = *again.GetBookmarkRoot()->GetChild(2);
+    EXPECT_EQ(d2.GetTargetPage(names)->GetPageNum(), 1);
+}
+
+TEST_F(OutlineTest, CatalogWritesTheFirstItemsTargetAsItStands) {
+    Load(qz::testing::MinimalDocument(2).Write());
+    core::TqzPDRect rect(0, 300, 0, 0);
+    TqzPDDestination destination(doc_.get(), doc_->GetPage(2), TqzPageDisplayOptions::FitHeight, &rect);
+    TqzPDBookmark* item = doc_->CreateBookmarkRoot("To two", &destination, {});
+    EXPECT_EQ(ArrayText(item->GetDict()->LookUp("Dest")), "6R /FitH 300");
+    TqzPDDocument& saved = SaveAndReload();
+    EXPECT_EQ(saved.GetBookmarkRoot()->GetFirstChild()->GetTargetPage(TqzNamedDestinations(saved)), saved.GetPage(2));
+
+    Load(qz::testing::MinimalDocument(1).Write());
+    TqzPDURIAction uri("http://example.com");
+    item = doc_->CreateBookmarkRoot("Link", &uri, {});
+    core::TqzPDBaseObject* action = item->GetDict()->LookupRefObj("A");
+    ASSERT_NE(action, nullptr);
+    EXPECT_TRUE(action->IsDict());
+    EXPECT_TRUE(static_cast<core::TqzPDDictionary*>(action)->LookUp("S")->IsName("URI"));
+    SaveAndReload();
 }
 
 // ---- insertions ----
