@@ -94,8 +94,6 @@ void TqzCustomPDFDocument::TakeOverModel(TqzCustomPDFDocument& other, bool share
 }
 
 void TqzCustomPDFDocument::MergeDocs(const std::vector<std::string>& docList) {
-    if (FMergeOptions.Contains(TqzMergeOptionsType::moIncludeOutlines))
-        throw document::ExNotSupportedYet("Merging outlines (moIncludeOutlines)");
     if (docList.empty()) return;
     if (docList.size() > kMaxMergeListSize) throw core::ExLimitExceeded("Too many documents to merge");
     const auto count = static_cast<int32_t>(docList.size());
@@ -121,9 +119,7 @@ void TqzCustomPDFDocument::MergeDocs(const std::vector<std::string>& docList) {
         MergeSource(path, [&] {
             if (!source.LoadFromFile(path, "")) throw document::ExPasswordRequired();
             source.RequirePagesOfRepairedFile();
-            const int32_t pagesBefore = GetPageCount();
-            FPDDoc->InsertPages(pagesBefore, *source.FPDDoc, 1, source.GetPageCount(),
-                                document::TqzPageInsertFlages::InsertAll);
+            InsertSource(source, GetPageCount(), source.GetFileName());
             // Its pages are copied: until the save reads its stream data, the
             // source need not keep blocks of its file in memory (a thousand
             // sources would hold a thousand blocks).
@@ -138,8 +134,6 @@ void TqzCustomPDFDocument::MergeDocs(const std::vector<std::string>& docList) {
 }
 
 void TqzCustomPDFDocument::MergeDocs(const std::vector<TqzMergeEntry>& docList) {
-    if (FMergeOptions.Contains(TqzMergeOptionsType::moIncludeOutlines))
-        throw document::ExNotSupportedYet("Merging outlines (moIncludeOutlines)");
     if (docList.empty()) return;
     if (docList.size() > kMaxMergeListSize) throw core::ExLimitExceeded("Too many documents to merge");
     const auto count = static_cast<int32_t>(docList.size());
@@ -174,8 +168,7 @@ void TqzCustomPDFDocument::MergeDocs(const std::vector<TqzMergeEntry>& docList) 
             if (auto* other = std::get_if<TqzCustomPDFDocument*>(&entry); other != nullptr && *other != nullptr) {
                 RequireOtherComponent(**other);
                 if (FIsLoaded && HasUsableDocument()) {
-                    FPDDoc->InsertPages(0, *(*other)->FPDDoc, 1, (*other)->GetPageCount(),
-                                        document::TqzPageInsertFlages::InsertAll);
+                    InsertSource(**other, 0, (*other)->GetFileName());
                 } else {
                     Reset();
                     TakeOverModel(**other, true);
@@ -198,7 +191,7 @@ void TqzCustomPDFDocument::MergeDocs(const std::vector<TqzMergeEntry>& docList) 
             }
             TqzCustomPDFDocument& kept = *source;
             FMergeObjectList.push_back(std::move(source));
-            FPDDoc->InsertPages(0, *kept.FPDDoc, 1, kept.GetPageCount(), document::TqzPageInsertFlages::InsertAll);
+            InsertSource(kept, 0, "");
             inserted = true;
         });
         if (inserted) Progress(TqzOperation::opMerge, static_cast<int32_t>(index) + 1, count);
