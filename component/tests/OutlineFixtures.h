@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "component/tests/LatexFixture.h"
 #include "testing/GTestSupport.h"
 #include "testing/TempDir.h"
 #include "testing/Tools.h"
@@ -77,24 +78,6 @@ inline OutlineFacts ReadOutline(const fs::path& pdf) {
             {std::stoi(fields[0]), fields[1], fields[2], fields[3], fields[4], fields[5], fields[6], fields[7]});
     }
     return facts;
-}
-
-// `body` between \begin{document} and \end{document}, with hyperref's and
-// bookmark's outline, made by pdflatex (twice: the outline is written on the
-// second run) into `dir`/`name`.pdf.
-inline fs::path MakeLatexPdf(const testing::TempDir& dir, const std::string& name, const std::string& body,
-                             const std::string& options = "") {
-    const std::string source = "\\documentclass{article}\n\\usepackage[" + options +
-                               "]{hyperref}\n\\usepackage{bookmark}\n\\begin{document}\n" + body +
-                               "\n\\end{document}\n";
-    const fs::path tex = dir.Write(name + ".tex", source);
-    for (int run = 0; run < 2; ++run) {
-        const testing::RunResult result =
-            testing::RunProgram({"pdflatex", "-interaction=batchmode", "-halt-on-error", "-no-shell-escape",
-                                 "-output-directory=" + dir.Path().string(), tex.string()});
-        if (!result.Succeeded()) throw testing::ToolError("pdflatex " + name + ": " + result.Describe());
-    }
-    return dir.File(name + ".pdf");
 }
 
 // Three pages "<marker>-k" and an outline written with pdfmark: a red, bold,
