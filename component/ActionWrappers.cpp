@@ -44,7 +44,10 @@ TqzPDFDestinationType DestinationTypeOf(document::TqzPageDisplayOptions option, 
 // ---- destination ----
 
 TqzPDFDestination::TqzPDFDestination()
-    : FOwned(std::make_unique<document::TqzPDDestination>()), FDestination(FOwned.get()) {}
+    : FOwned(std::make_unique<document::TqzPDDestination>()), FDestination(FOwned.get()) {
+    // Numbers not given are 0, not the empty rectangle's -1.
+    FDestination->SetRect(0, 0, 0, 0);
+}
 
 TqzPDFDestination::TqzPDFDestination(int32_t PageNo, TqzPDFDestinationType DestinationType) : TqzPDFDestination() {
     FPageNo = PageNo;
@@ -136,9 +139,12 @@ std::unique_ptr<TqzPDFAction> TqzPDFAction::Wrap(document::TqzPDAction& action) 
 
 // ---- go-to ----
 
-TqzPDFGoToAction::TqzPDFGoToAction() : TqzPDFAction(std::make_unique<document::TqzPDGoToAction>()) {}
+TqzPDFGoToAction::TqzPDFGoToAction() : TqzPDFGoToAction(std::make_unique<document::TqzPDGoToAction>()) {}
 
-TqzPDFGoToAction::TqzPDFGoToAction(std::unique_ptr<document::TqzPDAction> owned) : TqzPDFAction(std::move(owned)) {}
+TqzPDFGoToAction::TqzPDFGoToAction(std::unique_ptr<document::TqzPDAction> owned) : TqzPDFAction(std::move(owned)) {
+    // Numbers not given are 0, not the empty rectangle's -1.
+    if (document::TqzPDDestination* destination = Destination()) destination->SetRect(0, 0, 0, 0);
+}
 
 TqzPDFGoToAction::TqzPDFGoToAction(document::TqzPDAction& borrowed, int32_t pageNo)
     : TqzPDFAction(&borrowed), FPageNo(pageNo) {}
