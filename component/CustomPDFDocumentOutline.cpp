@@ -69,6 +69,15 @@ void WalkOutline(TqzPDBookmark* first, Visit&& visit) {
     }
 }
 
+// Whether `document` has an outline dictionary: reading one that has none
+// would give it an empty one.
+bool HasOutlineDictionary(const document::TqzPDDocument& document) {
+    const document::TqzPDCatalog* catalog = document.GetCatalog();
+    const TqzPDDictionary* dict = catalog != nullptr ? catalog->GetDict() : nullptr;
+    const TqzPDBaseObject* outlines = dict != nullptr ? dict->LookUp("Outlines") : nullptr;
+    return outlines != nullptr && outlines->IsDict();
+}
+
 }  // namespace
 
 // What the copy of one source's outline needs: the copier that copied its
@@ -97,13 +106,13 @@ TqzPDFOutline* TqzCustomPDFDocument::GetBookmarkRoot() {
 }
 
 TqzPDFOutline* TqzCustomPDFDocument::GetBookmark(const std::string& ATitle, TqzBookmarkTraversalDepth ADepth) {
-    TqzPDFOutline* root = GetBookmarkRoot();
+    TqzPDFOutline* root = HasUsableDocument() && HasOutlineDictionary(*FPDDoc) ? GetBookmarkRoot() : nullptr;
     return root != nullptr ? root->GetByTitle(ATitle, TqzBookmarkTraversalType::bttDepthFirst, ADepth) : nullptr;
 }
 
 std::vector<std::string> TqzCustomPDFDocument::GetBookMarkAsString() {
     std::vector<std::string> titles;
-    if (TqzPDFOutline* root = GetBookmarkRoot()) {
+    if (TqzPDFOutline* root = HasUsableDocument() && HasOutlineDictionary(*FPDDoc) ? GetBookmarkRoot() : nullptr) {
         WalkOutline(root->GetPDBookmark()->GetFirstChild(),
                     [&](TqzPDBookmark& item, int32_t) { titles.push_back(item.GetTitle()); });
     }
@@ -116,7 +125,7 @@ std::vector<TqzBookmarkNode> TqzCustomPDFDocument::GetBookMarks() {
     // its parent from the last: no recursion over the tree.
     std::vector<TqzBookmarkNode> flat;
     std::vector<int64_t> parentOf;
-    if (TqzPDFOutline* root = GetBookmarkRoot()) {
+    if (TqzPDFOutline* root = HasUsableDocument() && HasOutlineDictionary(*FPDDoc) ? GetBookmarkRoot() : nullptr) {
         const document::TqzNamedDestinations names(*FPDDoc);
         std::vector<int64_t> openAtDepth;
         WalkOutline(root->GetPDBookmark()->GetFirstChild(), [&](TqzPDBookmark& item, int32_t depth) {
@@ -222,13 +231,9 @@ document::TqzPDPage* TqzCustomPDFDocument::CopyOfSourcePage(TqzCustomPDFDocument
 void TqzCustomPDFDocument::MergeBookMark(TqzCustomPDFDocument& TempDoc, const std::string& Title,
                                          TqzPDFAction* APDFAction, const TqzBookmarkAttribute* ABookmarkAttribute,
                                          document::TqzObjectCopier& copier, bool inFront) {
+    if (!TempDoc.HasUsableDocument() || !HasOutlineDictionary(*TempDoc.FPDDoc)) return;
     TqzPDFOutline* root = GetBookmarkRoot();
-    document::TqzPDCatalog* sourceCatalog = TempDoc.HasUsableDocument() ? TempDoc.FPDDoc->GetCatalog() : nullptr;
-    const TqzPDBaseObject* sourceOutlines =
-        sourceCatalog != nullptr && sourceCatalog->GetDict() != nullptr ? sourceCatalog->GetDict()->LookUp("Outlines")
-                                                                        : nullptr;
-    // Reading a source without outline would give it an empty one.
-    if (root == nullptr || sourceOutlines == nullptr || !sourceOutlines->IsDict()) return;
+    if (root == nullptr) return;
     TqzPDBookmark* first = TempDoc.FPDDoc->GetBookmarkRoot()->GetFirstChild();
     if (first == nullptr) return;
 

@@ -1,6 +1,7 @@
 #include "component/OutlineWrappers.h"
 
 #include "component/CustomPDFDocument.h"
+#include "core/PDDictionary.h"
 #include "document/PDAction.h"
 #include "document/PDDestination.h"
 #include "document/PDPage.h"
@@ -219,9 +220,10 @@ void TqzPDFOutline::ModifyEntries(const std::string& title, const TqzBookmarkAtt
 void TqzPDFOutline::Modify(const std::string& Title, const TqzPDFDestination& Destination,
                            const TqzBookmarkAttribute& OutLineAttribute) {
     if (FPDBookmark == nullptr || FParentDoc == nullptr || !FParentDoc->HasOutlineDocument()) return;
-    ModifyEntries(Title, OutLineAttribute);
-    ForgetTarget();
+    // Copied before anything changes: `Destination` may be this item's own.
     std::unique_ptr<document::TqzPDDestination> bound = BoundCopy(*FParentDoc, Destination);
+    ForgetTarget();
+    ModifyEntries(Title, OutLineAttribute);
     if (bound == nullptr) {
         // A page that does not exist: the item keeps no target.
         FPDBookmark->SetAction(nullptr);
@@ -236,19 +238,23 @@ void TqzPDFOutline::Modify(const std::string& Title, const TqzPDFDestination& De
 
 void TqzPDFOutline::Modify(const std::string& Title, TqzPDFAction& Action,
                            const TqzBookmarkAttribute& OutLineAttribute) {
-    if (FPDBookmark == nullptr || FParentDoc == nullptr || !FParentDoc->HasOutlineDocument()) return;
-    ModifyEntries(Title, OutLineAttribute);
-    ForgetTarget();
+    core::TqzPDDictionary* dict = FPDBookmark != nullptr ? FPDBookmark->GetDict() : nullptr;
+    if (dict == nullptr || FParentDoc == nullptr || !FParentDoc->HasOutlineDocument()) return;
     document::TqzPDAction* model = Action.GetAction();
     std::unique_ptr<document::TqzPDAction> prepared;
     if (dynamic_cast<TqzPDFGoToAction*>(&Action) != nullptr) {
         prepared = FParentDoc->AddDestination(Action);
         model = prepared.get();
     }
-    // The old target goes; the new one is written from the caller's action
-    // (or its prepared copy), which the item does not keep.
+    // Written before the old target goes, since `Action` may be this item's
+    // own; the item keeps the written dictionary, not the caller's action.
+    core::TqzPDDictionary written(dict->GetParentDoc());
+    if (model != nullptr) FPDBookmark->AddAction(*model, written);
+    ForgetTarget();
+    ModifyEntries(Title, OutLineAttribute);
     FPDBookmark->SetAction(nullptr);
-    if (model != nullptr && FPDBookmark->GetDict() != nullptr) FPDBookmark->AddAction(*model, *FPDBookmark->GetDict());
+    if (std::unique_ptr<core::TqzPDBaseObject> reference = written.GetDict()->Remove("A"))
+        dict->SetKeyValue("A", std::move(reference));
 }
 
 void TqzPDFOutline::ModifyNext(const std::string& Title, const TqzPDFDestination& Destination,

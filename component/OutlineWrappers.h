@@ -58,14 +58,16 @@ public:
     TqzPDFOutline* GetPrev();
     TqzPDFOutline* GetPrevNode() { return GetPrev(); }
     TqzPDFOutline* GetParent() const { return FParent; }
-    // 0 for the root's children ... as the model counts; 0 without an item.
+    // The model's level (1 for top-level items) and position among the
+    // siblings; 0 without an item.
     int32_t GetLevel() const;
     int32_t GetBookmarkIndex() const;
     std::string GetTitle() const;
 
     // The item's destination: its /Dest, else its go-to action's. Borrowed
-    // from the model; the page number is the page's number now. None when
-    // the item has neither.
+    // from the model, with the numbers as the file holds them (Top measured
+    // up from the bottom); the page number is the page's number now. None
+    // when the item has neither.
     TqzPDFDestination* GetDestination();
     // The item's action of a kind the component wraps (go-to, remote go-to,
     // launch, URI, JavaScript), borrowed from the model; none otherwise.

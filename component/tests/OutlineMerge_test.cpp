@@ -6,6 +6,8 @@
 
 #include <map>
 
+#include "platform/Streams.h"
+
 #include "component/PDFDocument.h"
 #include "component/tests/ComponentTestSupport.h"
 #include "component/tests/OutlineFixtures.h"
@@ -172,6 +174,45 @@ TEST_F(ToolOutlines, AHandlersTitleActionAndAttributeMakeOneItemPerFileWithAnOut
             before += facts.pages;
         }
         EXPECT_EQ(Lines(ReadOutline(out)), expected) << c.what;
+    }
+}
+
+// ---- the object-list form ----
+
+// Each item as "TITLE PAGE", depth first.
+std::vector<std::string> ItemPages(TqzCustomPDFDocument& component) {
+    std::vector<std::string> items;
+    std::vector<const TqzBookmarkNode*> work;
+    const std::vector<TqzBookmarkNode> nodes = component.GetBookMarks();
+    for (auto it = nodes.rbegin(); it != nodes.rend(); ++it) work.push_back(&*it);
+    while (!work.empty()) {
+        const TqzBookmarkNode* node = work.back();
+        work.pop_back();
+        items.push_back(node->Title + " " + std::to_string(node->PageNumber));
+        for (auto it = node->Children.rbegin(); it != node->Children.rend(); ++it) work.push_back(&*it);
+    }
+    return items;
+}
+
+TEST(OutlineMergeOfEntries, ItemsComeInListOrderBeforeTheComponentsOwn) {
+    const std::string first = OutlineDocument(2, {{1, "S0 a", "/Dest [" + PageRef(1) + " /Fit]"},
+                                                  {2, "S0 b", "/Dest [" + PageRef(2) + " /Fit]"}})
+                                  .Write();
+    const std::string second = OutlineDocument(1, {{1, "S1", "/Dest [" + PageRef(1) + " /Fit]"}}).Write();
+    const std::string own = OutlineDocument(1, {{1, "Own", "/Dest [" + PageRef(1) + " /Fit]"}}).Write();
+    for (const bool loaded : {false, true}) {
+        platform::MemoryStream a(first);
+        platform::MemoryStream b(second);
+        TqzPDFDocument component;
+        component.SetMergeOptions({TqzMergeOptionsType::moIncludeOutlines});
+        if (loaded) {
+            platform::MemoryStream start(own);
+            ASSERT_TRUE(component.LoadFromStream(start, ""));
+        }
+        component.MergeDocs(std::vector<TqzMergeEntry>{&a, &b});
+        std::vector<std::string> expected = {"S0 a 1", "S0 b 2", "S1 3"};
+        if (loaded) expected.push_back("Own 4");
+        EXPECT_EQ(ItemPages(component), expected) << loaded;
     }
 }
 

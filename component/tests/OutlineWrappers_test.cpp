@@ -294,6 +294,14 @@ TEST_F(OutlineWrappers, ChangesLeaveTheCallersWrappersTheirsAndTheOutlineWhole) 
     EXPECT_EQ(first->GetDestination(), nullptr);
     ASSERT_NE(first->GetNext()->GetDestination(), nullptr);
     EXPECT_EQ(first->GetNext()->GetDestination()->GetPageNo(), 3);
+    // An item given its own wrappers again: they are read before they go.
+    first->Modify("First", *first->GetAction(), TqzBookmarkAttribute());
+    TqzPDFOutline* second = first->GetNext();
+    TqzPDFDestination* own = second->GetDestination();
+    // Read as the file holds it, given measured from the page's top.
+    EXPECT_EQ(own->GetTop(), 700);
+    own->SetTop(92);
+    second->Modify("Second", *own, red);
     {
         // Adding one go-to action twice writes the same converted target.
         TqzPDFGoToAction goTo(2, TqzPDFDestinationType::dtXYZ, 96, 96, 2);
