@@ -13,7 +13,7 @@
 #include "core/PDName.h"
 #include "core/PDStream.h"
 #include "core/PDString.h"
-#include "document/ActionEntries.h"
+#include "document/DictEntries.h"
 #include "document/PDBaseDoc.h"
 #include "document/PDDestination.h"
 #include "document/PDDocument.h"
@@ -90,16 +90,10 @@ std::unique_ptr<TqzPDAction> NewAction(Type type, TqzPDDocument* document, core:
 
 }  // namespace
 
-std::string_view ActionTypeName(TqzPDActionType type) {
-    const auto index = static_cast<size_t>(type);
-    return index < kActionNames.size() ? kActionNames[index] : std::string_view();
-}
+std::string_view ActionTypeName(TqzPDActionType type) { return NameAt(kActionNames, static_cast<size_t>(type)); }
 
 TqzPDActionType ActionTypeFromName(std::string_view name) {
-    for (size_t i = 1; i < kActionNames.size(); ++i) {
-        if (kActionNames[i] == name) return static_cast<TqzPDActionType>(i);
-    }
-    return TqzPDActionType::actionNone;
+    return static_cast<TqzPDActionType>(NameIndex(kActionNames, name));
 }
 
 struct TqzActionChain {
@@ -119,6 +113,12 @@ struct TqzActionChain {
 TqzPDAction::TqzPDAction(TqzPDDocument* document, core::TqzPDElement* parentElement, TqzPDBaseObject* baseObject)
     : core::TqzPDElement(document != nullptr ? document->GetBaseDoc() : nullptr, parentElement, baseObject),
       FDocument(document) {}
+
+TqzPDAction::TqzPDAction(TqzPDActionType type, TqzPDDocument* document, core::TqzPDElement* parentElement,
+                         TqzPDBaseObject* baseObject)
+    : TqzPDAction(document, parentElement, baseObject) {
+    FActionType = type;
+}
 
 TqzPDAction::~TqzPDAction() = default;
 
@@ -221,6 +221,16 @@ void TqzPDAction::WriteBool(std::string_view key, bool value) {
     if (TqzPDDictionary* dict = GetDict()) WriteBoolEntry(*dict, key, value);
 }
 
+bool TqzPDAction::ReadField(std::string_view key, bool& field) const {
+    ReadBool(key, field);
+    return field;
+}
+
+void TqzPDAction::WriteField(std::string_view key, bool& field, bool value) {
+    WriteBool(key, value);
+    field = value;
+}
+
 TqzPDFileSpec* TqzPDAction::FileSpecFromF(bool fresh) {
     if (FFileSpec != nullptr && !fresh) return FFileSpec.get();
     TqzPDDictionary* dict = GetDict();
@@ -254,13 +264,10 @@ void TqzPDAction::WriteFileName(const std::string& value, bool addMissing) {
 
 TqzPDGoToAction::TqzPDGoToAction(TqzPDDocument* document, core::TqzPDElement* parentElement,
                                  TqzPDBaseObject* baseObject)
-    : TqzPDAction(document, parentElement, baseObject) {
-    FActionType = Type::actionGoTo;
-}
+    : TqzPDAction(Type::actionGoTo, document, parentElement, baseObject) {}
 
 TqzPDGoToAction::TqzPDGoToAction(std::unique_ptr<TqzPDDestination> destination)
-    : TqzPDAction(nullptr, nullptr, nullptr) {
-    FActionType = Type::actionGoTo;
+    : TqzPDAction(Type::actionGoTo, nullptr, nullptr, nullptr) {
     FViewDestination = std::move(destination);
 }
 
@@ -270,13 +277,10 @@ TqzPDGoToAction::TqzPDGoToAction() : TqzPDGoToAction(std::make_unique<TqzPDDesti
 
 TqzPDGoToRemoteAction::TqzPDGoToRemoteAction(TqzPDDocument* document, core::TqzPDElement* parentElement,
                                              TqzPDBaseObject* baseObject)
-    : TqzPDAction(document, parentElement, baseObject) {
-    FActionType = Type::actionGoToR;
-}
+    : TqzPDAction(Type::actionGoToR, document, parentElement, baseObject) {}
 
 TqzPDGoToRemoteAction::TqzPDGoToRemoteAction(std::unique_ptr<TqzPDDestination> destination)
-    : TqzPDAction(nullptr, nullptr, nullptr) {
-    FActionType = Type::actionGoToR;
+    : TqzPDAction(Type::actionGoToR, nullptr, nullptr, nullptr) {
     FViewDestination = std::move(destination);
     FFileSpec = std::make_unique<TqzPDFileSpec>();
 }
@@ -284,15 +288,9 @@ TqzPDGoToRemoteAction::TqzPDGoToRemoteAction(std::unique_ptr<TqzPDDestination> d
 TqzPDGoToRemoteAction::TqzPDGoToRemoteAction()
     : TqzPDGoToRemoteAction(std::make_unique<TqzPDDestination>()) {}
 
-bool TqzPDGoToRemoteAction::GetOpenInNewWindow() {
-    ReadBool("NewWindow", FOpenInNewWindow);
-    return FOpenInNewWindow;
-}
+bool TqzPDGoToRemoteAction::GetOpenInNewWindow() { return ReadField("NewWindow", FOpenInNewWindow); }
 
-void TqzPDGoToRemoteAction::SetOpenInNewWindow(bool value) {
-    WriteBool("NewWindow", value);
-    FOpenInNewWindow = value;
-}
+void TqzPDGoToRemoteAction::SetOpenInNewWindow(bool value) { WriteField("NewWindow", FOpenInNewWindow, value); }
 
 std::string TqzPDGoToRemoteAction::GetFileName() {
     TqzPDFileSpec* spec = FileSpecFromF(false);
@@ -318,23 +316,13 @@ int32_t TqzPDGoToRemoteAction::GetPageNum() {
 
 TqzPDGoToEmbeddedAction::TqzPDGoToEmbeddedAction(TqzPDDocument* document, core::TqzPDElement* parentElement,
                                                  TqzPDBaseObject* baseObject)
-    : TqzPDAction(document, parentElement, baseObject) {
-    FActionType = Type::actionGoToE;
-}
+    : TqzPDAction(Type::actionGoToE, document, parentElement, baseObject) {}
 
-TqzPDGoToEmbeddedAction::TqzPDGoToEmbeddedAction() : TqzPDAction(nullptr, nullptr, nullptr) {
-    FActionType = Type::actionGoToE;
-}
+TqzPDGoToEmbeddedAction::TqzPDGoToEmbeddedAction() : TqzPDAction(Type::actionGoToE, nullptr, nullptr, nullptr) {}
 
-bool TqzPDGoToEmbeddedAction::GetOpenInNewWindow() {
-    ReadBool("NewWindow", FOpenInNewWindow);
-    return FOpenInNewWindow;
-}
+bool TqzPDGoToEmbeddedAction::GetOpenInNewWindow() { return ReadField("NewWindow", FOpenInNewWindow); }
 
-void TqzPDGoToEmbeddedAction::SetOpenInNewWindow(bool value) {
-    WriteBool("NewWindow", value);
-    FOpenInNewWindow = value;
-}
+void TqzPDGoToEmbeddedAction::SetOpenInNewWindow(bool value) { WriteField("NewWindow", FOpenInNewWindow, value); }
 
 TqzTargetType TqzPDGoToEmbeddedAction::GetTargetType() {
     const TqzPDDictionary* dict = GetDict();
@@ -369,24 +357,15 @@ void TqzPDGoToEmbeddedAction::SetFileName(const std::string& value) { WriteFileN
 
 TqzPDLaunchAction::TqzPDLaunchAction(TqzPDDocument* document, core::TqzPDElement* parentElement,
                                      TqzPDBaseObject* baseObject)
-    : TqzPDAction(document, parentElement, baseObject) {
-    FActionType = Type::actionLaunch;
-}
+    : TqzPDAction(Type::actionLaunch, document, parentElement, baseObject) {}
 
-TqzPDLaunchAction::TqzPDLaunchAction() : TqzPDAction(nullptr, nullptr, nullptr) {
-    FActionType = Type::actionLaunch;
+TqzPDLaunchAction::TqzPDLaunchAction() : TqzPDAction(Type::actionLaunch, nullptr, nullptr, nullptr) {
     FFileSpec = std::make_unique<TqzPDFileSpec>();
 }
 
-bool TqzPDLaunchAction::GetOpenInNewWindow() {
-    ReadBool("NewWindow", FOpenInNewWindow);
-    return FOpenInNewWindow;
-}
+bool TqzPDLaunchAction::GetOpenInNewWindow() { return ReadField("NewWindow", FOpenInNewWindow); }
 
-void TqzPDLaunchAction::SetOpenInNewWindow(bool value) {
-    WriteBool("NewWindow", value);
-    FOpenInNewWindow = value;
-}
+void TqzPDLaunchAction::SetOpenInNewWindow(bool value) { WriteField("NewWindow", FOpenInNewWindow, value); }
 
 TqzPDDictionary* TqzPDLaunchAction::WinDict(bool add) {
     TqzPDDictionary* dict = GetDict();
@@ -454,23 +433,15 @@ void TqzPDLaunchAction::SetApplicationToLaunch(const std::string& value) { Write
 
 TqzPDURIAction::TqzPDURIAction(TqzPDDocument* document, core::TqzPDElement* parentElement,
                                TqzPDBaseObject* baseObject)
-    : TqzPDAction(document, parentElement, baseObject) {
-    FActionType = Type::actionURI;
-}
+    : TqzPDAction(Type::actionURI, document, parentElement, baseObject) {}
 
-TqzPDURIAction::TqzPDURIAction() : TqzPDAction(nullptr, nullptr, nullptr) { FActionType = Type::actionURI; }
+TqzPDURIAction::TqzPDURIAction() : TqzPDAction(Type::actionURI, nullptr, nullptr, nullptr) {}
 
 TqzPDURIAction::TqzPDURIAction(std::string uri) : TqzPDURIAction() { FURI = std::move(uri); }
 
-bool TqzPDURIAction::GetTrackMousePointer() {
-    ReadBool("IsMap", FTrackMousePointer);
-    return FTrackMousePointer;
-}
+bool TqzPDURIAction::GetTrackMousePointer() { return ReadField("IsMap", FTrackMousePointer); }
 
-void TqzPDURIAction::SetTrackMousePointer(bool value) {
-    WriteBool("IsMap", value);
-    FTrackMousePointer = value;
-}
+void TqzPDURIAction::SetTrackMousePointer(bool value) { WriteField("IsMap", FTrackMousePointer, value); }
 
 std::string TqzPDURIAction::GetURI() {
     ReadString("URI", FURI);
@@ -486,13 +457,9 @@ void TqzPDURIAction::SetURI(const std::string& value) {
 
 TqzPDSubmitFormAction::TqzPDSubmitFormAction(TqzPDDocument* document, core::TqzPDElement* parentElement,
                                              TqzPDBaseObject* baseObject)
-    : TqzPDAction(document, parentElement, baseObject) {
-    FActionType = Type::actionSubmitForm;
-}
+    : TqzPDAction(Type::actionSubmitForm, document, parentElement, baseObject) {}
 
-TqzPDSubmitFormAction::TqzPDSubmitFormAction() : TqzPDAction(nullptr, nullptr, nullptr) {
-    FActionType = Type::actionSubmitForm;
-}
+TqzPDSubmitFormAction::TqzPDSubmitFormAction() : TqzPDAction(Type::actionSubmitForm, nullptr, nullptr, nullptr) {}
 
 TqzPDSubmitFormAction::~TqzPDSubmitFormAction() = default;
 
@@ -523,24 +490,16 @@ void TqzPDSubmitFormAction::SetURL(const std::string& value) {
 
 TqzPDResetFormAction::TqzPDResetFormAction(TqzPDDocument* document, core::TqzPDElement* parentElement,
                                            TqzPDBaseObject* baseObject)
-    : TqzPDAction(document, parentElement, baseObject) {
-    FActionType = Type::actionResetForm;
-}
+    : TqzPDAction(Type::actionResetForm, document, parentElement, baseObject) {}
 
 // A reset action made new is one too, so that its writer names it.
-TqzPDResetFormAction::TqzPDResetFormAction() : TqzPDAction(nullptr, nullptr, nullptr) {
-    FActionType = Type::actionResetForm;
-}
+TqzPDResetFormAction::TqzPDResetFormAction() : TqzPDAction(Type::actionResetForm, nullptr, nullptr, nullptr) {}
 
 TqzPDJavaScriptAction::TqzPDJavaScriptAction(TqzPDDocument* document, core::TqzPDElement* parentElement,
                                              TqzPDBaseObject* baseObject)
-    : TqzPDAction(document, parentElement, baseObject) {
-    FActionType = Type::actionJavaScript;
-}
+    : TqzPDAction(Type::actionJavaScript, document, parentElement, baseObject) {}
 
-TqzPDJavaScriptAction::TqzPDJavaScriptAction() : TqzPDAction(nullptr, nullptr, nullptr) {
-    FActionType = Type::actionJavaScript;
-}
+TqzPDJavaScriptAction::TqzPDJavaScriptAction() : TqzPDAction(Type::actionJavaScript, nullptr, nullptr, nullptr) {}
 
 std::string TqzPDJavaScriptAction::GetJavaScript() {
     const TqzPDDictionary* dict = GetDict();

@@ -111,6 +111,10 @@ public:
                                                    TqzPDActionType actionType);
 
 protected:
+    // For the kinds: the three, and the type.
+    TqzPDAction(TqzPDActionType type, TqzPDDocument* document, core::TqzPDElement* parentElement,
+                core::TqzPDBaseObject* baseObject);
+
     // The stored string, Boolean or name of `key`; none when absent or of
     // another kind.
     bool ReadString(std::string_view key, std::string& value) const;
@@ -119,6 +123,10 @@ protected:
     // entry is of the same kind, else as a new entry.
     void WriteString(std::string_view key, const std::string& value, bool asText);
     void WriteBool(std::string_view key, bool value);
+    // A Boolean getter's and setter's work: `field` takes the entry when it
+    // is present / the value, which is also written.
+    bool ReadField(std::string_view key, bool& field) const;
+    void WriteField(std::string_view key, bool& field, bool value);
     // The held specification, made from /F when none is held (or always, with
     // `fresh`): a string /F gives a specification without object holding its
     // name, a dictionary one over it.
@@ -135,7 +143,6 @@ protected:
     std::unique_ptr<TqzPDFileSpec> FFileSpec;
 
 private:
-    friend struct TqzActionChain;
     std::shared_ptr<TqzActionChain> FChain;
     int32_t FChainDepth = 0;
 };
@@ -299,9 +306,7 @@ template <TqzPDActionType Kind>
 class TqzPDPlainAction : public TqzPDAction {
 public:
     TqzPDPlainAction(TqzPDDocument* document, core::TqzPDElement* parentElement, core::TqzPDBaseObject* baseObject)
-        : TqzPDAction(document, parentElement, baseObject) {
-        FActionType = Kind;
-    }
+        : TqzPDAction(Kind, document, parentElement, baseObject) {}
 };
 
 using TqzPDThreadAction = TqzPDPlainAction<TqzPDActionType::actionThread>;

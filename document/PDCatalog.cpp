@@ -13,6 +13,7 @@
 #include "core/PDString.h"
 #include "core/MemoryStream.h"
 #include "document/PDAction.h"
+#include "document/DictEntries.h"
 #include "document/PDBaseDoc.h"
 #include "document/PDBookmark.h"
 #include "document/PDDestination.h"
@@ -45,11 +46,7 @@ core::TqzPDDictionary* AsDict(core::TqzPDBaseObject* object) {
 template <size_t N>
 size_t FindName(const core::TqzPDBaseObject* value, const std::array<std::string_view, N>& names) {
     if (value == nullptr || !value->IsName()) return 0;
-    const std::string& text = static_cast<const core::TqzPDName*>(value)->GetValue();
-    for (size_t i = 1; i < N; ++i) {
-        if (names[i] == text) return i;
-    }
-    return 0;
+    return NameIndex(names, static_cast<const core::TqzPDName*>(value)->GetValue());
 }
 
 std::unique_ptr<core::TqzPDIndirectRef> Reference(const core::TqzPDBaseObject& object) {
@@ -59,13 +56,7 @@ std::unique_ptr<core::TqzPDIndirectRef> Reference(const core::TqzPDBaseObject& o
 void PutName(core::TqzPDDictionary& dict, std::string_view key, std::string_view name) {
     auto value = std::make_unique<core::TqzPDName>("");
     value->SetName(name);
-    const int32_t index = dict.GetDict()->Find(key);
-    if (index >= 0) {
-        dict.SetValue(index, std::move(value));
-        dict.SetIsChanged(true);
-    } else {
-        dict.Add(key, std::move(value));
-    }
+    PutEntry(dict, key, std::move(value));
 }
 
 }  // namespace

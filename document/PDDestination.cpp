@@ -9,6 +9,7 @@
 #include "core/PDName.h"
 #include "core/PDNull.h"
 #include "core/PDReal.h"
+#include "document/DictEntries.h"
 #include "document/PDBaseDoc.h"
 #include "document/PDDocument.h"
 #include "document/PDPage.h"
@@ -67,15 +68,11 @@ void AddReal(TqzPDArray& array, double value) { array.Add(std::make_unique<core:
 }  // namespace
 
 std::string_view DisplayOptionName(TqzPageDisplayOptions option) {
-    const auto index = static_cast<size_t>(option);
-    return index < kOptionNames.size() ? kOptionNames[index] : std::string_view();
+    return NameAt(kOptionNames, static_cast<size_t>(option));
 }
 
 TqzPageDisplayOptions DisplayOptionFromName(std::string_view name) {
-    for (size_t i = 1; i < kOptionNames.size(); ++i) {
-        if (kOptionNames[i] == name) return static_cast<TqzPageDisplayOptions>(i);
-    }
-    return TqzPageDisplayOptions::None;
+    return static_cast<TqzPageDisplayOptions>(NameIndex(kOptionNames, name));
 }
 
 TqzPDPage* DestinationPage(TqzPDDocument* document, const TqzPDBaseObject* entry) {

@@ -5,6 +5,7 @@
 #include "core/Conversions.h"
 #include "core/PDDictionary.h"
 #include "core/PDString.h"
+#include "document/DictEntries.h"
 #include "document/PDBaseDoc.h"
 #include "document/PDDocument.h"
 
@@ -21,17 +22,6 @@ std::string Decimal(uint32_t value) {
 std::string TwoDigits(uint32_t value) {
     std::string text = Decimal(value);
     return value < 10 ? "0" + text : text;
-}
-
-// Replaces the entry in place (its position kept) or appends it.
-void PutEntry(core::TqzPDDictionary& dict, std::string_view key, std::unique_ptr<core::TqzPDBaseObject> value) {
-    const int32_t index = dict.GetDict()->Find(key);
-    if (index >= 0) {
-        dict.SetValue(index, std::move(value));
-        dict.SetIsChanged(true);
-    } else {
-        dict.Add(key, std::move(value));
-    }
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include "core/PDName.h"
 #include "core/PDStream.h"
 #include "core/PDString.h"
-#include "document/ActionEntries.h"
+#include "document/DictEntries.h"
 
 namespace qz::document {
 

@@ -5,10 +5,10 @@
 // copies a page of another document into itself (page insertion).
 //
 // The page tree makes and owns the page elements. A page borrows its
-// dictionary, document and tree; it owns its rectangles, its resource element
-// and its inherited property (which shares the properties of the nodes
-// above it). The drawing, annotation and action operations of the content
-// and forms layers are not part of this build.
+// dictionary, document and tree; it owns its rectangles, its resource element,
+// the additional actions it read and its inherited property (which shares the
+// properties of the nodes above it). The drawing and annotation operations of
+// the content and forms layers are not part of this build.
 
 #include <cstdint>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "document/ActionEntries.h"
+#include "document/DictEntries.h"
 
 #include "core/PDBoolean.h"
 #include "core/PDDictionary.h"

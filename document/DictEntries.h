@@ -1,9 +1,12 @@
 #pragma once
-// Typed reads and writes of single dictionary entries, as the actions and
-// file specifications keep them: a string, a Boolean or a name is read only
+// Typed reads and writes of single dictionary entries, as the model elements
+// (actions, file specifications, document information, catalog) keep them:
+// a string, a Boolean or a name is read only
 // when the entry is of that kind (anything else reads as absent), and a write
 // takes the present entry in place or adds a new one.
 
+#include <array>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -44,6 +47,22 @@ void WriteStringEntry(core::TqzPDDictionary& dict, std::string_view key, const s
 void WriteBoolEntry(core::TqzPDDictionary& dict, std::string_view key, bool value);
 // A present name takes the text; otherwise a new name is put.
 void WriteNameEntry(core::TqzPDDictionary& dict, std::string_view key, std::string_view value);
+
+// The position of `name` in a table of names whose entry 0 stands for none
+// (and is never matched); 0 when the table lacks it. Compared exactly.
+template <size_t N>
+size_t NameIndex(const std::array<std::string_view, N>& names, std::string_view name) {
+    for (size_t i = 1; i < N; ++i) {
+        if (names[i] == name) return i;
+    }
+    return 0;
+}
+
+// Entry `index` of such a table; empty outside it.
+template <size_t N>
+std::string_view NameAt(const std::array<std::string_view, N>& names, size_t index) {
+    return index < N ? names[index] : std::string_view();
+}
 
 // A new direct string of `kind` holding `value`.
 std::unique_ptr<core::TqzPDBaseObject> MakeString(const std::string& value, TqzEntryText kind);
