@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "core/Conversions.h"
+#include "core/Limits.h"
 #include "core/PDArray.h"
 #include "core/PDBaseExceptions.h"
 #include "core/PDDictionary.h"
@@ -17,6 +18,7 @@
 #include "core/PDReal.h"
 #include "core/PDString.h"
 #include "document/CatalogMerge.h"
+#include "document/DictEntries.h"
 #include "document/NameNumberTree.h"
 #include "document/PDAction.h"
 #include "document/PDBaseDoc.h"
@@ -35,23 +37,21 @@ using core::TqzPDDictionary;
 
 namespace {
 
-TqzPDDictionary* AsDict(TqzPDBaseObject* object) {
-    return object != nullptr && object->IsDict() ? static_cast<TqzPDDictionary*>(object) : nullptr;
-}
-
 double NumberOf(const TqzPDBaseObject* object, double fallback) {
-    if (object != nullptr && object->IsReal()) return static_cast<const core::TqzPDReal*>(object)->GetValue();
+    if (object != nullptr && object->IsReal())
+        return static_cast<const core::TqzPDReal*>(object)->GetValue();
     if (object != nullptr && object->IsInteger())
         return static_cast<double>(static_cast<const core::TqzPDInteger*>(object)->GetValue());
     return fallback;
 }
 
-// Points `key` of `dict` at `target`. Items are indirect (MakeIndirect), so
+// Points `key` of `dict` at `target`. Items are indirect (IndirectDict), so
 // a target without a number is one that cannot be referred to: nothing is
 // written for it.
 void Link(TqzPDDictionary* dict, std::string_view key, const TqzPDDictionary* target) {
     if (dict == nullptr || target == nullptr || target->IsDirect()) return;
-    dict->SetKeyValue(key, std::make_unique<core::TqzPDIndirectRef>(target->GetObjNumber(), target->GetGenNumber()));
+    dict->SetKeyValue(key, std::make_unique<core::TqzPDIndirectRef>(target->GetObjNumber(),
+                                                                    target->GetGenNumber()));
 }
 
 void RemoveKey(TqzPDDictionary* dict, std::string_view key) {
@@ -64,20 +64,19 @@ bool SameInEveryEightBitEncoding(char16_t unit) {
     return (unit >= 0x20 && unit <= 0x7E) || (unit >= 0xA1 && unit <= 0xFF && unit != 0xAD);
 }
 
-std::string UnicodeDigits(const std::u16string& text) { return core::StringToHex(text); }
-
 // RGB components of a colour: grey and CMYK converted, others as stored.
 std::array<double, 3> RgbOf(const TqzPDColorValue& color) {
     switch (color.ColorSpace) {
-    case TqzPDColorSpaceType::DeviceGray:
-        return {color.Value[0], color.Value[0], color.Value[0]};
-    case TqzPDColorSpaceType::DeviceCMYK: {
-        std::array<double, 3> rgb{};
-        for (size_t i = 0; i < 3; ++i) rgb[i] = 1.0 - std::min(1.0, color.Value[i] + color.Value[3]);
-        return rgb;
-    }
-    default:
-        return {color.Value[0], color.Value[1], color.Value[2]};
+        case TqzPDColorSpaceType::DeviceGray:
+            return {color.Value[0], color.Value[0], color.Value[0]};
+        case TqzPDColorSpaceType::DeviceCMYK: {
+            std::array<double, 3> rgb{};
+            for (size_t i = 0; i < 3; ++i)
+                rgb[i] = 1.0 - std::min(1.0, color.Value[i] + color.Value[3]);
+            return rgb;
+        }
+        default:
+            return {color.Value[0], color.Value[1], color.Value[2]};
     }
 }
 
@@ -87,7 +86,9 @@ std::unique_ptr<TqzPDArray> ColorArray(const TqzPDColorValue& color, core::TqzPa
     return array;
 }
 
-int32_t FlagBits(const TqzPDOutlineFlag& flag) { return (flag.Italic ? 1 : 0) + (flag.Bold ? 2 : 0); }
+int32_t FlagBits(const TqzPDOutlineFlag& flag) {
+    return (flag.Italic ? 1 : 0) + (flag.Bold ? 2 : 0);
+}
 
 bool IsGoTo(const TqzPDDictionary* action) {
     const TqzPDBaseObject* kind = action != nullptr ? action->LookUp("S") : nullptr;
@@ -108,24 +109,28 @@ std::unique_ptr<core::TqzPDString> MakeTextString(const std::string& utf8) {
     if (std::all_of(text.begin(), text.end(), SameInEveryEightBitEncoding)) {
         return std::make_unique<core::TqzPDString>(platform::Utf16ToCodePage(text), false);
     }
-    return std::make_unique<core::TqzPDString>(UnicodeDigits(text), true);
+    return std::make_unique<core::TqzPDString>(core::StringToHex(text), true);
 }
 
 TqzPDBaseObject* TargetOf(const TqzPDDictionary& dict) {
     if (TqzPDBaseObject* destination = dict.LookupRefObj("Dest")) return destination;
-    TqzPDDictionary* action = AsDict(dict.LookUp("A"));
+    TqzPDDictionary* action = AsDictionary(dict.LookUp("A"));
     return IsGoTo(action) ? action->LookupRefObj("D") : nullptr;
 }
 
-TqzPDDictionary* IndirectDict(TqzPDDocument* document, TqzPDDictionary& holder, std::string_view key) {
-    TqzPDDictionary* dict = AsDict(holder.LookUp(key));
+TqzPDDictionary* IndirectDict(TqzPDDocument* document, TqzPDDictionary& holder,
+                              std::string_view key) {
+    TqzPDDictionary* dict = AsDictionary(holder.LookUp(key));
     TqzPDBaseDoc* baseDoc = document != nullptr ? document->GetBaseDoc() : nullptr;
     if (dict == nullptr || !dict->IsDirect() || baseDoc == nullptr) return dict;
+    // A document out of object numbers keeps the dictionary direct.
+    if (baseDoc->GetLastObjectNumber() >= core::kMaxObjectNumber) return dict;
     const int32_t index = holder.GetDict()->Find(key);
     if (index < 0) return nullptr;
     // The dictionary moves whole into the object table: it stays the same
     // object, and the entry refers to it.
-    std::unique_ptr<TqzPDBaseObject>& slot = holder.GetDict()->Entries()[static_cast<size_t>(index)].second;
+    std::unique_ptr<TqzPDBaseObject>& slot =
+        holder.GetDict()->Entries()[static_cast<size_t>(index)].second;
     baseDoc->AddNewObject(std::move(slot));
     slot = std::make_unique<core::TqzPDIndirectRef>(dict->GetObjNumber(), dict->GetGenNumber());
     holder.SetIsChanged(true);
@@ -173,7 +178,7 @@ TqzNamedDestinations::TqzNamedDestinations(TqzPDDocument& document) : FDocument(
     WriteMergedNames(document);
     TqzPDDictionary* catalog = document.GetCatalog()->GetDict();
     if (catalog == nullptr) return;
-    if (TqzPDDictionary* names = AsDict(catalog->LookUp("Names"))) {
+    if (TqzPDDictionary* names = AsDictionary(catalog->LookUp("Names"))) {
         try {
             // The tree's values are the document's objects, which the caller
             // may change.
@@ -183,8 +188,9 @@ TqzNamedDestinations::TqzNamedDestinations(TqzPDDocument& document) : FDocument(
             FTree.clear();
         }
     }
-    if (TqzPDDictionary* dests = AsDict(catalog->LookUp("Dests"))) {
-        for (int32_t i = 0; i < dests->GetLength(); ++i) FDests.insert_or_assign(dests->GetKey(i), dests->GetValueRefObj(i));
+    if (TqzPDDictionary* dests = AsDictionary(catalog->LookUp("Dests"))) {
+        for (int32_t i = 0; i < dests->GetLength(); ++i)
+            FDests.insert_or_assign(dests->GetKey(i), dests->GetValueRefObj(i));
     }
 }
 
@@ -206,17 +212,16 @@ TqzPDBaseObject* TqzNamedDestinations::Lookup(const TqzPDBaseObject& name) const
     return nullptr;
 }
 
-bool TqzNamedDestinations::IsDefined(const TqzPDBaseObject& name) const { return Lookup(name) != nullptr; }
-
 TqzPDArray* TqzNamedDestinations::Explicit(TqzPDBaseObject* destination) const {
     TqzPDBaseObject* value = Resolve(destination);
     if (value != nullptr && (value->IsName() || value->IsString())) value = Resolve(Lookup(*value));
-    if (TqzPDDictionary* dict = AsDict(value)) value = Resolve(dict->LookupRefObj("D"));
+    if (TqzPDDictionary* dict = AsDictionary(value)) value = Resolve(dict->LookupRefObj("D"));
     return value != nullptr && value->IsArray() ? static_cast<TqzPDArray*>(value) : nullptr;
 }
 
 TqzPDPage* TargetPage(TqzPDDocument& document, const TqzPDArray* destination) {
-    if (destination == nullptr || destination->GetLength() == 0 || !document.IsLoaded()) return nullptr;
+    if (destination == nullptr || destination->GetLength() == 0 || !document.IsLoaded())
+        return nullptr;
     TqzPDBaseObject* page = destination->GetRefObj(0);
     if (page->IsIndirectRef()) return DestinationPage(&document, page);
     // A page given by its index, as some producers write local destinations.
@@ -236,30 +241,36 @@ struct TqzPDBookmark::LoadedItems {
 
 TqzPDBookmark::TqzPDBookmark(TqzPDDocument* document, core::TqzPDElement* parentElement,
                              core::TqzPDBaseObject* baseObject)
-    : core::TqzPDElement(document != nullptr ? document->GetBaseDoc() : nullptr, parentElement, baseObject),
+    : core::TqzPDElement(document != nullptr ? document->GetBaseDoc() : nullptr, parentElement,
+                         baseObject),
       FDocument(document),
       FParent(dynamic_cast<TqzPDBookmark*>(parentElement)) {
     FLevel = FParent != nullptr ? FParent->FLevel + 1 : 0;
     FLoaded = FParent != nullptr ? FParent->FLoaded : std::make_shared<LoadedItems>();
-    if (baseObject != nullptr && !baseObject->IsDirect()) FLoaded->Numbers.insert(baseObject->GetObjNumber());
+    if (baseObject != nullptr && !baseObject->IsDirect())
+        FLoaded->Numbers.insert(baseObject->GetObjNumber());
 }
 
-TqzPDBookmark::TqzPDBookmark() : core::TqzPDElement(nullptr, nullptr, nullptr), FLoaded(std::make_shared<LoadedItems>()) {}
+TqzPDBookmark::TqzPDBookmark()
+    : core::TqzPDElement(nullptr, nullptr, nullptr), FLoaded(std::make_shared<LoadedItems>()) {}
 
 TqzPDBookmark::~TqzPDBookmark() = default;
 
-TqzPDDictionary* TqzPDBookmark::GetDict() const { return AsDict(FBaseObject); }
+TqzPDDictionary* TqzPDBookmark::GetDict() const {
+    return AsDictionary(FBaseObject);
+}
 
 TqzBookmarkList& TqzPDBookmark::Children() {
     if (FBookmarkList == nullptr) FBookmarkList = std::make_unique<TqzBookmarkList>();
     return *FBookmarkList;
 }
 
-std::unique_ptr<TqzPDBookmark> TqzPDBookmark::MakeItem(TqzPDDictionary* holder, std::string_view key,
+std::unique_ptr<TqzPDBookmark> TqzPDBookmark::MakeItem(TqzPDDictionary* holder,
+                                                       std::string_view key,
                                                        TqzPDBookmark* parentItem) {
     const int32_t level = parentItem != nullptr ? parentItem->FLevel + 1 : 0;
     if (holder == nullptr || level > kMaxOutlineDepth) return nullptr;
-    TqzPDDictionary* dict = AsDict(holder->LookUp(key));
+    TqzPDDictionary* dict = AsDictionary(holder->LookUp(key));
     if (dict == nullptr) return nullptr;
     // A dictionary that is an item of this tree already closes a loop.
     if (!dict->IsDirect() && FLoaded->Numbers.count(dict->GetObjNumber()) != 0) return nullptr;
@@ -275,7 +286,8 @@ void TqzPDBookmark::ForgetSubtree() {
         if (item->FBaseObject != nullptr && !item->FBaseObject->IsDirect())
             FLoaded->Numbers.erase(item->FBaseObject->GetObjNumber());
         if (item->FBookmarkList == nullptr) continue;
-        for (int32_t i = 0; i < item->FBookmarkList->Count(); ++i) work.push_back(item->FBookmarkList->Get(i));
+        for (int32_t i = 0; i < item->FBookmarkList->Count(); ++i)
+            work.push_back(item->FBookmarkList->Get(i));
     }
 }
 
@@ -319,7 +331,8 @@ TqzPDBookmark* TqzPDBookmark::GetChild(int32_t index) {
 }
 
 bool TqzPDBookmark::IsSame(const TqzPDBookmark* bookmark) const {
-    if (bookmark == nullptr || FBaseObject == nullptr || bookmark->FBaseObject == nullptr) return false;
+    if (bookmark == nullptr || FBaseObject == nullptr || bookmark->FBaseObject == nullptr)
+        return false;
     const TqzPDBaseObject& a = *FBaseObject;
     const TqzPDBaseObject& b = *bookmark->FBaseObject;
     // Direct dictionaries carry no number to tell them apart.
@@ -327,7 +340,8 @@ bool TqzPDBookmark::IsSame(const TqzPDBookmark* bookmark) const {
     return a.GetObjNumber() == b.GetObjNumber() && a.GetGenNumber() == b.GetGenNumber();
 }
 
-TqzPDBookmark* TqzPDBookmark::GetByTitle(const std::string& name, TqzOutlineTaversalType traversalType,
+TqzPDBookmark* TqzPDBookmark::GetByTitle(const std::string& name,
+                                         TqzOutlineTaversalType traversalType,
                                          TqzOutlineTraversalDepth maxDepth) {
     FTitleFound = false;
     if (traversalType != TqzOutlineTaversalType::ottDepthFirst) return nullptr;
@@ -344,8 +358,9 @@ TqzPDBookmark* TqzPDBookmark::GetByTitle(const std::string& name, TqzOutlineTave
             return item;
         }
         if (TqzPDBookmark* next = item->GetNext()) work.push_back(next);
-        const bool children = maxDepth == TqzOutlineTraversalDepth::otdFullSubtree ||
-                              (maxDepth == TqzOutlineTraversalDepth::otdChildrenOnly && item->FLevel <= FLevel);
+        const bool children =
+            maxDepth == TqzOutlineTraversalDepth::otdFullSubtree ||
+            (maxDepth == TqzOutlineTraversalDepth::otdChildrenOnly && item->FLevel <= FLevel);
         if (children) {
             if (TqzPDBookmark* child = item->GetFirstChild()) work.push_back(child);
         }
@@ -361,7 +376,8 @@ const std::string& TqzPDBookmark::GetTitle() {
     const TqzPDBaseObject* title = dict != nullptr ? dict->LookUp("Title") : nullptr;
     if (title == nullptr || !title->IsString()) return FTitle;
     const auto& text = static_cast<const core::TqzPDString&>(*title);
-    const std::string digits = text.IsHexString() ? text.GetString() : core::StringToHex2(text.GetString());
+    const std::string digits =
+        text.IsHexString() ? text.GetString() : core::StringToHex2(text.GetString());
     FTitle = platform::Utf16ToUtf8(core::UnicodeHexToString(digits));
     return FTitle;
 }
@@ -385,8 +401,8 @@ int32_t TqzPDBookmark::GetCount() {
     const TqzPDBaseObject* count = dict != nullptr ? dict->LookUp("Count") : nullptr;
     if (count != nullptr && count->IsInteger()) {
         const int64_t value = static_cast<const core::TqzPDInteger*>(count)->GetValue();
-        FCount = static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
-                                                          std::numeric_limits<int32_t>::max()));
+        FCount = static_cast<int32_t>(std::clamp<int64_t>(
+            value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
     }
     return FCount;
 }
@@ -421,7 +437,7 @@ void TqzPDBookmark::SetTitle(const std::string& value) {
     if (stored != nullptr && stored->IsString()) {
         auto& title = static_cast<core::TqzPDString&>(*stored);
         if (title.IsHexString()) {
-            title.SetString(UnicodeDigits(text));
+            title.SetString(core::StringToHex(text));
             dict->SetIsChanged(true);
             return;
         }
@@ -433,7 +449,7 @@ void TqzPDBookmark::SetTitle(const std::string& value) {
     }
     // Text the 8-bit form would change, and a title of another kind or
     // stored elsewhere, become a new UTF-16 string.
-    dict->SetKeyValue("Title", std::make_unique<core::TqzPDString>(UnicodeDigits(text), true));
+    dict->SetKeyValue("Title", std::make_unique<core::TqzPDString>(core::StringToHex(text), true));
 }
 
 void TqzPDBookmark::SetFlags(const TqzPDOutlineFlag& value) {
@@ -457,7 +473,8 @@ void TqzPDBookmark::SetColor(const TqzPDColorValue& color) {
 
 TqzPDAction* TqzPDBookmark::GetAction() {
     TqzPDDictionary* dict = GetDict();
-    if (FAction == nullptr && dict != nullptr) FAction = TqzPDAction::MakeAction(FDocument, this, dict->LookUp("A"));
+    if (FAction == nullptr && dict != nullptr)
+        FAction = TqzPDAction::MakeAction(FDocument, this, dict->LookUp("A"));
     return FAction.get();
 }
 
@@ -476,7 +493,8 @@ TqzPDDestination* TqzPDBookmark::GetDestination() {
         FDestination = std::make_unique<TqzPDDestination>(FDocument, this, stored);
     } else if (stored->IsName()) {
         FDestination = std::make_unique<TqzPDDestination>();
-        FDestination->SetDisplayOption(DisplayOptionFromName(static_cast<core::TqzPDName*>(stored)->GetValue()));
+        FDestination->SetDisplayOption(
+            DisplayOptionFromName(static_cast<core::TqzPDName*>(stored)->GetValue()));
         FDestination->SetRect(0, 0, 0, 0);
     }
     return FDestination.get();
@@ -488,9 +506,7 @@ void TqzPDBookmark::SetDestination(std::unique_ptr<TqzPDDestination> destination
     FDestination = std::move(destination);
     TqzPDDictionary* dict = GetDict();
     if (dict == nullptr || FDestination == nullptr) return;
-    auto array = document::CreateDestArray(*FDestination, TqzDestYAxis::AsStored);
-    array->SetParentDoc(dict->GetParentDoc());
-    dict->SetKeyValue("Dest", std::move(array));
+    dict->SetKeyValue("Dest", document::CreateDestArray(*FDestination, TqzDestYAxis::AsStored));
     dict->Remove("A");
 }
 
@@ -508,26 +524,18 @@ void TqzPDBookmark::SetAction(std::unique_ptr<TqzPDAction> action) {
 void TqzPDBookmark::RemoveAction() {
     TqzPDDictionary* dict = GetDict();
     if (dict == nullptr || dict->LookupRefObj("A") == nullptr) return;
-    const bool isDict = AsDict(dict->LookUp("A")) != nullptr;
+    const bool isDict = AsDictionary(dict->LookUp("A")) != nullptr;
     FAction.reset();
     dict->Remove("A");
     if (!isDict) throw ExBadAction();
 }
 
 void TqzPDBookmark::AddAction(TqzPDAction& action, TqzPDDictionary& dict) {
-    if (FDocument == nullptr) return;
-    AddIndirectActionDict(action, *FDocument, dict);
-    // The writer renumbers the page reference of /D only through the
-    // document its array belongs to.
-    TqzPDDictionary* written = AsDict(dict.LookUp("A"));
-    TqzPDBaseObject* target = written != nullptr ? written->LookupRefObj("D") : nullptr;
-    if (target != nullptr && target->IsArray()) static_cast<TqzPDArray*>(target)->SetParentDoc(dict.GetParentDoc());
+    if (FDocument != nullptr) AddIndirectActionDict(action, *FDocument, dict);
 }
 
 std::unique_ptr<TqzPDArray> TqzPDBookmark::CreateDestArray(TqzPDDestination& destination) {
-    auto array = document::CreateDestArray(destination, TqzDestYAxis::FromPageTop);
-    array->SetParentDoc(FParentDoc);
-    return array;
+    return document::CreateDestArray(destination, TqzDestYAxis::FromPageTop);
 }
 
 void TqzPDBookmark::RemoveTarget() {
@@ -535,7 +543,7 @@ void TqzPDBookmark::RemoveTarget() {
     if (dict == nullptr) return;
     FDestination.reset();
     dict->Remove("Dest");
-    if (IsGoTo(AsDict(dict->LookUp("A")))) {
+    if (IsGoTo(AsDictionary(dict->LookUp("A")))) {
         FAction.reset();
         dict->Remove("A");
     }
@@ -556,11 +564,12 @@ struct LinkChange {
 // `item` back to it. Every link an operation adds leads into or out of the
 // item it links, so any loop it closes passes through that item.
 bool ClosesLoop(const TqzPDDictionary* item, std::initializer_list<LinkChange> changes) {
-    const auto follow = [&](const TqzPDDictionary* dict, std::string_view key) -> const TqzPDDictionary* {
+    const auto follow = [&](const TqzPDDictionary* dict,
+                            std::string_view key) -> const TqzPDDictionary* {
         for (const LinkChange& change : changes) {
             if (change.From == dict && change.Key == key) return change.To;
         }
-        return AsDict(dict->LookUp(key));
+        return AsDictionary(dict->LookUp(key));
     };
     std::vector<const TqzPDDictionary*> work{item};
     std::unordered_set<const TqzPDDictionary*> seen{item};
@@ -588,7 +597,8 @@ void TqzPDBookmark::AddChild(TqzPDBookmark& newChild) {
     if (dict == nullptr || child == nullptr) return;
     TqzPDBookmark* last = GetLastChild();
     TqzPDDictionary* lastDict = last != nullptr ? last->GetDict() : nullptr;
-    RefuseLoop(child, {{lastDict != nullptr ? lastDict : dict, lastDict != nullptr ? "Next" : "First", child}});
+    RefuseLoop(child, {{lastDict != nullptr ? lastDict : dict,
+                        lastDict != nullptr ? "Next" : "First", child}});
     if (lastDict != nullptr) {
         Link(lastDict, "Next", child);
         Link(child, "Prev", lastDict);
@@ -638,7 +648,8 @@ void TqzPDBookmark::AddPrev(TqzPDBookmark& newPrev) {
 void TqzPDBookmark::UnLink() {
     if (TqzPDDictionary* dict = GetDict()) {
         for (const char* key : {"Next", "Prev"}) {
-            if (dict->LookupRefObj(key) != nullptr) dict->SetKeyValue(key, std::make_unique<core::TqzPDNull>());
+            if (dict->LookupRefObj(key) != nullptr)
+                dict->SetKeyValue(key, std::make_unique<core::TqzPDNull>());
         }
     }
     FPrev = nullptr;
@@ -708,7 +719,8 @@ bool TqzPDBookmark::DeletePrev() {
 TqzPDDictionary* TqzPDBookmark::NewItemDict(TqzPDDictionary* parentDict, const std::string& title) {
     TqzPDBaseDoc* baseDoc = FDocument != nullptr ? FDocument->GetBaseDoc() : nullptr;
     if (baseDoc == nullptr) return nullptr;
-    auto* dict = static_cast<TqzPDDictionary*>(baseDoc->AddNewObject(std::make_unique<TqzPDDictionary>(baseDoc)));
+    auto* dict = static_cast<TqzPDDictionary*>(
+        baseDoc->AddNewObject(std::make_unique<TqzPDDictionary>(baseDoc)));
     Link(dict, "Parent", parentDict);
     dict->Add("Title", MakeTextString(title));
     return dict;
@@ -723,15 +735,18 @@ void TqzPDBookmark::FinishItemDict(TqzPDDictionary& dict, TqzPDDestination* dest
     WriteTarget(dict, destination, action);
 }
 
-void TqzPDBookmark::WriteTarget(TqzPDDictionary& dict, TqzPDDestination* destination, TqzPDAction* action) {
+void TqzPDBookmark::WriteTarget(TqzPDDictionary& dict, TqzPDDestination* destination,
+                                TqzPDAction* action) {
     if (destination != nullptr) {
-        if (destination->GetDisplayOption() != TqzPageDisplayOptions::None) dict.Add("Dest", CreateDestArray(*destination));
+        if (destination->GetDisplayOption() != TqzPageDisplayOptions::None)
+            dict.Add("Dest", CreateDestArray(*destination));
     } else if (action != nullptr) {
         AddAction(*action, dict);
     }
 }
 
-TqzPDBookmark* TqzPDBookmark::InsertNewChild(const std::string& title, TqzPDDestination* destination,
+TqzPDBookmark* TqzPDBookmark::InsertNewChild(const std::string& title,
+                                             TqzPDDestination* destination,
                                              const TqzPDOutlineFlag& flag, TqzPDAction* action) {
     TqzPDDictionary* dict = GetDict();
     // A child below the depth limit could not be loaded again.
@@ -767,7 +782,8 @@ TqzPDBookmark* TqzPDBookmark::InsertNewNext(const std::string& title, TqzPDDesti
     Link(made, "Prev", dict);
     Link(dict, "Next", made);
     FinishItemDict(*made, destination, flag, action);
-    return FParent->Children().Insert(FIndex + 1, std::make_unique<TqzPDBookmark>(FDocument, FParent, made));
+    return FParent->Children().Insert(FIndex + 1,
+                                      std::make_unique<TqzPDBookmark>(FDocument, FParent, made));
 }
 
 TqzPDBookmark* TqzPDBookmark::InsertNewPrev(const std::string& title, TqzPDDestination* destination,
@@ -787,7 +803,8 @@ TqzPDBookmark* TqzPDBookmark::InsertNewPrev(const std::string& title, TqzPDDesti
     Link(made, "Next", dict);
     Link(dict, "Prev", made);
     FinishItemDict(*made, destination, flag, action);
-    return FParent->Children().Insert(FIndex, std::make_unique<TqzPDBookmark>(FDocument, FParent, made));
+    return FParent->Children().Insert(FIndex,
+                                      std::make_unique<TqzPDBookmark>(FDocument, FParent, made));
 }
 
 }  // namespace qz::document

@@ -70,7 +70,7 @@ enum class TqzOutlineTraversalDepth : uint8_t { otdSiblingsOnly, otdChildrenOnly
 // at position i has index i: insertions and deletions renumber the entries
 // after them.
 class TqzBookmarkList {
-public:
+  public:
     TqzBookmarkList();
     ~TqzBookmarkList();
     TqzBookmarkList(const TqzBookmarkList&) = delete;
@@ -86,7 +86,7 @@ public:
     // Frees the entry at `index` with its loaded children.
     void Delete(int32_t index);
 
-private:
+  private:
     void Renumber(size_t from);
 
     std::vector<std::unique_ptr<TqzPDBookmark>> FItems;
@@ -97,7 +97,7 @@ private:
 // keep pending into the document's trees first. A tree too damaged to read
 // (beyond the name-tree limits) counts as holding no names.
 class TqzNamedDestinations {
-public:
+  public:
     explicit TqzNamedDestinations(TqzPDDocument& document);
 
     // The explicit destination (an array) that `destination` stands for: an
@@ -105,10 +105,8 @@ public:
     // string (the name tree first) is defined as. None when it stands for
     // nothing.
     core::TqzPDArray* Explicit(core::TqzPDBaseObject* destination) const;
-    // A name or string that this document defines.
-    bool IsDefined(const core::TqzPDBaseObject& name) const;
 
-private:
+  private:
     core::TqzPDBaseObject* Resolve(core::TqzPDBaseObject* stored) const;
     core::TqzPDBaseObject* Lookup(const core::TqzPDBaseObject& name) const;
 
@@ -131,17 +129,19 @@ core::TqzPDBaseObject* TargetOf(const core::TqzPDDictionary& dict);
 // document when it is stored direct: outline items refer to one another, and
 // a direct dictionary would be freed under its item by the next change of
 // the entry that holds it. None when there is no dictionary.
-core::TqzPDDictionary* IndirectDict(TqzPDDocument* document, core::TqzPDDictionary& holder, std::string_view key);
+core::TqzPDDictionary* IndirectDict(TqzPDDocument* document, core::TqzPDDictionary& holder,
+                                    std::string_view key);
 
 // The page an explicit destination array leads to: its first element a
 // page object of `document`, or a 0-based page index; none otherwise.
 TqzPDPage* TargetPage(TqzPDDocument& document, const core::TqzPDArray* destination);
 
 class TqzPDBookmark : public core::TqzPDElement {
-public:
+  public:
     // `document` and `baseObject` may be none. The level is 0 unless the
     // parent element is an item.
-    TqzPDBookmark(TqzPDDocument* document, core::TqzPDElement* parentElement, core::TqzPDBaseObject* baseObject);
+    TqzPDBookmark(TqzPDDocument* document, core::TqzPDElement* parentElement,
+                  core::TqzPDBaseObject* baseObject);
     TqzPDBookmark();
     ~TqzPDBookmark() override;
     TqzPDBookmark(const TqzPDBookmark&) = delete;
@@ -235,22 +235,28 @@ public:
                                  const TqzPDOutlineFlag& flag, TqzPDAction* action);
     TqzPDBookmark* InsertNewPrev(const std::string& title, TqzPDDestination* destination,
                                  const TqzPDOutlineFlag& flag, TqzPDAction* action);
-    TqzPDBookmark* AddNewChild(const std::string& title, TqzPDDestination* destination, const TqzPDOutlineFlag& flag) {
+    TqzPDBookmark* AddNewChild(const std::string& title, TqzPDDestination* destination,
+                               const TqzPDOutlineFlag& flag) {
         return InsertNewChild(title, destination, flag, nullptr);
     }
-    TqzPDBookmark* AddNewChild(const std::string& title, TqzPDAction* action, const TqzPDOutlineFlag& flag) {
+    TqzPDBookmark* AddNewChild(const std::string& title, TqzPDAction* action,
+                               const TqzPDOutlineFlag& flag) {
         return InsertNewChild(title, nullptr, flag, action);
     }
-    TqzPDBookmark* AddNewNext(const std::string& title, TqzPDDestination* destination, const TqzPDOutlineFlag& flag) {
+    TqzPDBookmark* AddNewNext(const std::string& title, TqzPDDestination* destination,
+                              const TqzPDOutlineFlag& flag) {
         return InsertNewNext(title, destination, flag, nullptr);
     }
-    TqzPDBookmark* AddNewNext(const std::string& title, TqzPDAction* action, const TqzPDOutlineFlag& flag) {
+    TqzPDBookmark* AddNewNext(const std::string& title, TqzPDAction* action,
+                              const TqzPDOutlineFlag& flag) {
         return InsertNewNext(title, nullptr, flag, action);
     }
-    TqzPDBookmark* AddNewPrev(const std::string& title, TqzPDDestination* destination, const TqzPDOutlineFlag& flag) {
+    TqzPDBookmark* AddNewPrev(const std::string& title, TqzPDDestination* destination,
+                              const TqzPDOutlineFlag& flag) {
         return InsertNewPrev(title, destination, flag, nullptr);
     }
-    TqzPDBookmark* AddNewPrev(const std::string& title, TqzPDAction* action, const TqzPDOutlineFlag& flag) {
+    TqzPDBookmark* AddNewPrev(const std::string& title, TqzPDAction* action,
+                              const TqzPDOutlineFlag& flag) {
         return InsertNewPrev(title, nullptr, flag, action);
     }
     TqzPDBookmark* AddNewSibling(const std::string& /*initialText*/) { return nullptr; }
@@ -271,7 +277,7 @@ public:
     bool DeleteNext();
     bool DeletePrev();
 
-private:
+  private:
     friend class TqzBookmarkList;
     struct LoadedItems;
 
@@ -287,9 +293,10 @@ private:
     // A new indirect item dictionary with /Parent and /Title.
     core::TqzPDDictionary* NewItemDict(core::TqzPDDictionary* parentDict, const std::string& title);
     // /C, /F and the target of a new item dictionary.
-    void FinishItemDict(core::TqzPDDictionary& dict, TqzPDDestination* destination, const TqzPDOutlineFlag& flag,
-                        TqzPDAction* action);
-    void WriteTarget(core::TqzPDDictionary& dict, TqzPDDestination* destination, TqzPDAction* action);
+    void FinishItemDict(core::TqzPDDictionary& dict, TqzPDDestination* destination,
+                        const TqzPDOutlineFlag& flag, TqzPDAction* action);
+    void WriteTarget(core::TqzPDDictionary& dict, TqzPDDestination* destination,
+                     TqzPDAction* action);
 
     TqzPDDocument* FDocument = nullptr;
     TqzPDBookmark* FParent = nullptr;

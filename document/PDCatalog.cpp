@@ -292,11 +292,7 @@ void TqzPDCatalog::WriteOutlineTarget(core::TqzPDDictionary& item, TqzPDDestinat
                                       TqzPDAction* action) {
     if (destination != nullptr) {
         if (destination->GetDisplayOption() != TqzPageDisplayOptions::None) {
-            // The writer renumbers the page reference only through the
-            // document the array belongs to.
-            auto array = CreateDestArray(*destination);
-            array->SetParentDoc(item.GetParentDoc());
-            item.Add("Dest", std::move(array));
+            item.Add("Dest", CreateDestArray(*destination));
         }
     } else if (action != nullptr) {
         item.Add("A", CreateActionDict(*action));

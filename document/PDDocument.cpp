@@ -12,6 +12,7 @@
 #include "core/PDDictionary.h"
 #include "core/PDInteger.h"
 #include "document/CatalogMerge.h"
+#include "document/DictEntries.h"
 #include "document/NameNumberTree.h"
 #include "document/PDBaseDoc.h"
 #include "document/PDBookmark.h"
@@ -61,9 +62,6 @@ std::string BlankDocumentTemplate() {
     return text;
 }
 
-core::TqzPDDictionary* AsDict(core::TqzPDBaseObject* object) {
-    return object != nullptr && object->IsDict() ? static_cast<core::TqzPDDictionary*>(object) : nullptr;
-}
 
 // Creates (or replaces) the output file; the model's own creation error.
 std::unique_ptr<platform::FileStream> CreateOutput(const std::filesystem::path& fileName) {
@@ -123,7 +121,7 @@ void DestinationPruner::PruneOutline() {
     core::TqzPDDictionary* dict = catalog.GetDict();
     TqzPDBookmark* root = catalog.GetMadeBookmarkRoot();
     // A document without outlines is given none.
-    if (root == nullptr && (dict == nullptr || AsDict(dict->LookUp("Outlines")) == nullptr)) return;
+    if (root == nullptr && (dict == nullptr || AsDictionary(dict->LookUp("Outlines")) == nullptr)) return;
     if (root == nullptr) root = catalog.GetBookmarkRoot();
     std::vector<TqzPDBookmark*> work{root};
     while (!work.empty()) {
@@ -146,7 +144,7 @@ void DestinationPruner::PruneLinks() {
         auto& annots = static_cast<core::TqzPDArray&>(*stored);
         bool removed = false;
         for (int32_t i = annots.GetLength(); i-- > 0;) {
-            core::TqzPDDictionary* annot = AsDict(annots.Get(i));
+            core::TqzPDDictionary* annot = AsDictionary(annots.Get(i));
             const core::TqzPDBaseObject* subtype = annot != nullptr ? annot->LookUp("Subtype") : nullptr;
             if (subtype == nullptr || !subtype->IsName("Link")) continue;
             core::TqzPDBaseObject* target = TargetOf(*annot);
@@ -172,7 +170,7 @@ void DestinationPruner::PruneOpenAction() {
     core::TqzPDBaseObject* open = catalog != nullptr ? catalog->LookUp("OpenAction") : nullptr;
     if (open == nullptr) return;
     core::TqzPDBaseObject* target = catalog->LookupRefObj("OpenAction");
-    if (core::TqzPDDictionary* action = AsDict(open)) {
+    if (core::TqzPDDictionary* action = AsDictionary(open)) {
         const core::TqzPDBaseObject* kind = action->LookUp("S");
         target = kind != nullptr && kind->IsName("GoTo") ? action->LookupRefObj("D") : nullptr;
     }
@@ -182,13 +180,13 @@ void DestinationPruner::PruneOpenAction() {
 void DestinationPruner::PruneNames() {
     core::TqzPDDictionary* catalog = FDocument.GetCatalog()->GetDict();
     if (catalog == nullptr) return;
-    if (core::TqzPDDictionary* dests = AsDict(catalog->LookUp("Dests"))) {
+    if (core::TqzPDDictionary* dests = AsDictionary(catalog->LookUp("Dests"))) {
         auto& entries = dests->GetDict()->Entries();
         const size_t count = entries.size();
         std::erase_if(entries, [&](const core::TqzDict::Entry& entry) { return IsDead(entry.second.get()); });
         if (entries.size() != count) dests->SetIsChanged(true);
     }
-    core::TqzPDDictionary* names = AsDict(catalog->LookUp("Names"));
+    core::TqzPDDictionary* names = AsDictionary(catalog->LookUp("Names"));
     if (names == nullptr) return;
     try {
         bool dead = false;

@@ -24,7 +24,9 @@ struct OutlineItem {
 };
 
 // The object of page k of MinimalDocument, as a reference.
-inline std::string PageRef(int32_t page) { return std::to_string(2 * page + 2) + " 0 R"; }
+inline std::string PageRef(int32_t page) {
+    return std::to_string(2 * page + 2) + " 0 R";
+}
 
 // MinimalDocument(pages) with an outline of `items`: every item indirect,
 // linked both ways, with /Parent and its number of children as /Count; the
@@ -56,7 +58,8 @@ inline qz::testing::PdfBuilder OutlineDocument(int32_t pages, const std::vector<
     for (size_t i = 0; i < items.size(); ++i) {
         const int32_t up = parent[i];
         const auto& siblings = children[up < 0 ? items.size() : static_cast<size_t>(up)];
-        const size_t at = static_cast<size_t>(std::find(siblings.begin(), siblings.end(), i) - siblings.begin());
+        const size_t at =
+            static_cast<size_t>(std::find(siblings.begin(), siblings.end(), i) - siblings.begin());
         // An item's own /Title in `extra` stands alone.
         const bool titled = items[i].extra.find("/Title") != std::string::npos;
         std::string text = "<<" + (titled ? "" : " /Title (" + items[i].title + ")") + " /Parent " +
@@ -67,7 +70,8 @@ inline qz::testing::PdfBuilder OutlineDocument(int32_t pages, const std::vector<
         b.Set(numbers[i], text);
     }
     b.Set(root, "<< /Type /Outlines" + links(children[items.size()]) + " >>");
-    b.Set(1, "<< /Type /Catalog /Pages 2 0 R /Outlines " + std::to_string(root) + " 0 R " + catalogExtra + " >>");
+    b.Set(1, "<< /Type /Catalog /Pages 2 0 R /Outlines " + std::to_string(root) + " 0 R " +
+                 catalogExtra + " >>");
     if (outlineNumber != nullptr) *outlineNumber = root;
     return b;
 }
@@ -75,7 +79,8 @@ inline qz::testing::PdfBuilder OutlineDocument(int32_t pages, const std::vector<
 // The titles of the chain of `key` links from the item `first` (say /First
 // then /Next), read from the dictionaries; a loop or a chain longer than
 // `limit` ends with "...".
-inline std::vector<std::string> ChainTitles(core::TqzPDBaseObject* first, const char* key, size_t limit = 64) {
+inline std::vector<std::string> ChainTitles(core::TqzPDBaseObject* first, const char* key,
+                                            size_t limit = 64) {
     std::vector<std::string> titles;
     std::unordered_set<const core::TqzPDBaseObject*> seen;
     for (core::TqzPDBaseObject* item = first; item != nullptr && item->IsDict();
