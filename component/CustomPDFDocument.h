@@ -361,9 +361,9 @@ private:
     std::unique_ptr<TqzCustomPDFDocument> LoadPageSource(const std::filesystem::path& fileName);
     // Copies the listed pages of `source` after page `afterPage`, in list
     // order, reporting each listed page as `operation` progress of `reporter`.
-    void CopyPages(document::TqzPDDocument& source, const std::vector<int32_t>& pages, int32_t afterPage,
+    void CopyPages(document::TqzPDDocument& source, const TqzPageNumbers& pages, int32_t afterPage,
                    TqzCustomPDFDocument& reporter, TqzOperation operation);
-    // The listed pages' model elements.
+    // Parses the range, then applies `change` to each listed page.
     template <class Change>
     void ChangePages(const char* operation, const std::string& pageRange, Change&& change);
 

@@ -66,7 +66,7 @@ std::unique_ptr<TqzCustomPDFDocument> TqzCustomPDFDocument::LoadPageSource(const
     return source;
 }
 
-void TqzCustomPDFDocument::CopyPages(document::TqzPDDocument& source, const std::vector<int32_t>& pages,
+void TqzCustomPDFDocument::CopyPages(document::TqzPDDocument& source, const TqzPageNumbers& pages,
                                      int32_t afterPage, TqzCustomPDFDocument& reporter, TqzOperation operation) {
     document::TqzPDDocument& target = *FPDDoc;
     const bool fromItself = &source == &target;

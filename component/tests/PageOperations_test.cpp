@@ -5,6 +5,7 @@
 #include <map>
 
 #include "component/ComponentExceptions.h"
+#include "component/OnePageTemplate.h"
 #include "component/PDFDocument.h"
 #include "component/tests/ComponentTestSupport.h"
 #include "platform/Streams.h"
@@ -138,6 +139,21 @@ protected:
     testing::TempDir dir_{"qz-pages"};
     fs::path five_, two_;
 };
+
+TEST_F(PageOperationsTest, TheOnePageTemplateIsAnExactFile) {
+    QZ_REQUIRE_TOOLS("qpdf", "pdfinfo");
+    const std::string& text = OnePageTemplate();
+    EXPECT_EQ(text.size(), 330u);
+    // Readers forgive offsets that are a little off; a loader that trusts
+    // them must find each object, and the table, right where they say.
+    EXPECT_EQ(text.substr(10, 7), "1 0 obj");
+    EXPECT_EQ(text.substr(59, 7), "2 0 obj");
+    EXPECT_EQ(text.substr(138, 7), "3 0 obj");
+    EXPECT_EQ(text.substr(185, 4), "xref");
+    const fs::path file = dir_.Write("template.pdf", text);
+    EXPECT_TRUE(testing::QpdfCheckPasses(file));
+    EXPECT_EQ(testing::PdfInfoPages(file), 1);
+}
 
 TEST_F(PageOperationsTest, DeleteRemovesEachListedPageOnce) {
     QZ_REQUIRE_TOOLS("qpdf", "pdfinfo", "pdftotext", "pdftoppm");
