@@ -333,12 +333,15 @@ private:
     // `copier`; none when it was not copied.
     document::TqzPDPage* CopyOfSourcePage(TqzCustomPDFDocument& source, int32_t pageNo,
                                           document::TqzObjectCopier& copier);
-    // /Count of the outline root: its visible items.
+    // /Count of the outline root, its visible items, after a merge added
+    // items to it.
     void RecountOutlineRoot();
 
     std::unique_ptr<TqzPDFOutline> FOutlines;
     // The model FOutlines wraps: wrappers of another model are dropped.
     std::weak_ptr<document::TqzPDDocument> FOutlinesModel;
+    // A merge added top-level items since the root was last counted.
+    bool FOutlineRootStale = false;
 
     // Declared before the model: destroyed after it, since the merged model
     // shares their stream data.

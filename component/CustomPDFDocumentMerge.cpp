@@ -1,6 +1,7 @@
 // Merging documents in the document component.
 
 #include <exception>
+#include <utility>
 #include <limits>
 
 #include "component/ComponentExceptions.h"
@@ -43,6 +44,26 @@ public:
 private:
     document::TqzPDDocument& FModel;
     bool FOpen = true;
+};
+
+// Counts the outline root once a merge ends, also when a source ends it
+// with an exception: the items merged before it stay.
+template <class Recount>
+class OutlineRecount {
+public:
+    explicit OutlineRecount(Recount recount) : FRecount(std::move(recount)) {}
+    ~OutlineRecount() {
+        try {
+            FRecount();
+        } catch (...) {
+            // Only the count of visible items is left as it was.
+        }
+    }
+    OutlineRecount(const OutlineRecount&) = delete;
+    OutlineRecount& operator=(const OutlineRecount&) = delete;
+
+private:
+    Recount FRecount;
 };
 
 }  // namespace
@@ -111,6 +132,7 @@ void TqzCustomPDFDocument::MergeDocs(const std::vector<std::string>& docList) {
     Status(FormatStatus(kStatusMergingFile, FileNamePart(docList[0])));
     Progress(TqzOperation::opMerge, 1, count);
 
+    OutlineRecount recount([this] { RecountOutlineRoot(); });
     MergeBatch batch(*FPDDoc);
     for (int32_t i = first; i < count; ++i) {
         const std::string& path = docList[static_cast<size_t>(i)];
@@ -160,6 +182,7 @@ void TqzCustomPDFDocument::MergeDocs(const std::vector<TqzMergeEntry>& docList) 
     Status(FormatStatus(kStatusMergingFile, ""));
     Progress(TqzOperation::opMerge, 1, count);
 
+    OutlineRecount recount([this] { RecountOutlineRoot(); });
     for (size_t index = docList.size() - taken + 1; index-- > 0;) {
         const TqzMergeEntry& entry = docList[index];
         Status(FormatStatus(kStatusMergingFile, ""));

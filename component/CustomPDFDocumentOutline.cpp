@@ -266,7 +266,9 @@ void TqzCustomPDFDocument::MergeBookMark(TqzCustomPDFDocument& TempDoc, const st
         // Shown open, so that the source's items are in sight.
         target->GetPDBookmark()->GetDict()->SetKeyValue("Count", CountValue(visible));
     }
-    RecountOutlineRoot();
+    // Counted once when the merge ends: a count per source would walk the
+    // whole top level again for every file.
+    FOutlineRootStale = true;
 }
 
 int64_t TqzCustomPDFDocument::CreateTree(document::TqzPDBookmark& Source, TqzPDFOutline& Target, OutlineCopy& copy) {
@@ -338,10 +340,10 @@ void TqzCustomPDFDocument::CopyOutlineEntries(const TqzPDDictionary& from, TqzPD
         to.Add("F", std::make_unique<core::TqzPDInteger>(static_cast<const core::TqzPDInteger*>(flags)->GetValue()));
 
     // A target whose page was not copied is dropped, and so is a name the
-    // source does not define (this document may define it for another
-    // file's page) and a value that is no destination at all.
-    const auto leadsIntoSource = [&](const TqzPDBaseObject* destination) {
-        if (IsNamed(destination)) return copy.SourceNames.IsDefined(*destination);
+    // source does not define as a destination (this document may define it
+    // for another file's page) and a value that is no destination at all.
+    const auto leadsIntoSource = [&](TqzPDBaseObject* destination) {
+        if (IsNamed(destination)) return copy.SourceNames.Explicit(destination) != nullptr;
         return destination != nullptr && (destination->IsArray() || destination->IsDict());
     };
     if (const TqzPDBaseObject* stored = from.LookupRefObj("Dest")) {
@@ -365,6 +367,8 @@ void TqzCustomPDFDocument::CopyOutlineEntries(const TqzPDDictionary& from, TqzPD
 }
 
 void TqzCustomPDFDocument::RecountOutlineRoot() {
+    if (!FOutlineRootStale) return;
+    FOutlineRootStale = false;
     TqzPDFOutline* root = GetBookmarkRoot();
     TqzPDDictionary* dict = root != nullptr ? root->GetPDBookmark()->GetDict() : nullptr;
     if (dict == nullptr) return;

@@ -149,7 +149,7 @@ std::vector<std::string> OutlineItems(const fs::path& pdf) {
     std::vector<std::string> items;
     std::istringstream lines(run.out);
     for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("pages ", 0) == 0) continue;
+        if (line.rfind("pages ", 0) == 0 || line.rfind("count ", 0) == 0) continue;
         std::vector<std::string> fields;
         std::istringstream parts(line);
         for (std::string field; std::getline(parts, field, '\t');) fields.push_back(field);

@@ -57,6 +57,9 @@ struct OutlineItemFact {
 struct OutlineFacts {
     int32_t pages = 0;
     std::vector<OutlineItemFact> items;
+    // The outline root's /Count ("-" without one) and the items a viewer
+    // shows, as "STORED SHOWN".
+    std::string count;
 };
 
 inline OutlineFacts ReadOutline(const fs::path& pdf) {
@@ -68,6 +71,10 @@ inline OutlineFacts ReadOutline(const fs::path& pdf) {
     for (std::string line; std::getline(lines, line);) {
         if (line.rfind("pages ", 0) == 0) {
             facts.pages = std::stoi(line.substr(6));
+            continue;
+        }
+        if (line.rfind("count ", 0) == 0) {
+            facts.count = line.substr(6);
             continue;
         }
         std::vector<std::string> fields;

@@ -13,7 +13,9 @@ without an explicit one. FLAGS is /F, COLOUR /C as "r g b", OPEN "open" or
 is the /S of an action other than go-to with what it carries ("URI
 http://...", "Launch other.pdf", "Named NextPage"), else "-".
 
-The first line is "pages N". The items are walked by pikepdf's own outline
+The first line is "pages N", the last "count STORED SHOWN": the outline
+root's /Count ("-" without one) and the number of items a viewer shows with
+every item open or closed as its /Count says. The items are walked by pikepdf's own outline
 reader, down to MAX_DEPTH levels.
 """
 
@@ -119,8 +121,20 @@ def main(path):
         pages = {page.objgen: i for i, page in enumerate(pdf.pages)}
         names, old_names = pdf_facts.name_map(pdf)
         print("pages", len(pdf.pages))
+        shown = 0
+        closed_below = MAX_DEPTH + 1  # the level under a closed item, while inside it
         for fields in outline(pdf, pages, names, old_names):
             print("\t".join(fields))
+            level = int(fields[0])
+            if level <= closed_below - 1:
+                closed_below = MAX_DEPTH + 1
+            if level < closed_below:
+                shown += 1
+                if fields[5] != "open":
+                    closed_below = level + 1
+        root = pdf.Root.get("/Outlines")
+        stored = root.get("/Count") if isinstance(root, pikepdf.Dictionary) else None
+        print("count", int(stored) if isinstance(stored, int) else "-", shown)
 
 
 if __name__ == "__main__":
