@@ -15,6 +15,8 @@ void ComponentMergeRunner::merge(const std::vector<std::filesystem::path>& input
     for (const auto& input : inputs) list.push_back(input.string());
 
     component::TqzPDFDocument document;
+    // Every file's bookmarks follow its pages, not only the first file's.
+    document.SetMergeOptions({component::TqzMergeOptionsType::moIncludeOutlines});
     // The component writes beside the output and replaces it only once the
     // merged file is complete, so nothing is deleted beforehand.
     document.MergeDocs(list);

@@ -26,8 +26,10 @@
 #include <variant>
 #include <vector>
 
+#include "component/ActionWrappers.h"
 #include "component/ComponentServices.h"
 #include "component/ComponentTypes.h"
+#include "component/OutlineWrappers.h"
 #include "component/PDFBaseComponent.h"
 #include "component/PageRange.h"
 #include "component/PageTypes.h"
@@ -35,6 +37,10 @@
 #include "document/PDDocument.h"
 #include "filters/EncryptionSettings.h"
 #include "platform/Streams.h"
+
+namespace qz::document {
+class TqzObjectCopier;
+}  // namespace qz::document
 
 namespace qz::component {
 
@@ -115,12 +121,13 @@ public:
     // pages already loaded; an unloaded component loads the first file
     // itself. A source that cannot be loaded or inserted ends the merge with
     // EMergeError naming it (the cause nested); the pages merged before it
-    // stay. An empty list does nothing. The option moIncludeOutlines is not
-    // supported yet and raises ExNotSupportedYet.
+    // stay. An empty list does nothing. With moIncludeOutlines the outline
+    // of every merged file follows its pages (see OnBookmarkMerge).
     void MergeDocs(const std::vector<std::string>& docList);
     // The object-list form: entries are merged from the last to the first,
     // each before the pages already there, so the result is in list order
-    // followed by the component's own earlier pages.
+    // followed by the component's own earlier pages; with moIncludeOutlines
+    // so are the outline items.
     void MergeDocs(const std::vector<TqzMergeEntry>& docList);
 
     // ---- saving ----
@@ -189,6 +196,42 @@ public:
     void SetPageMediaBox(const std::string& pageRange, const core::TqzRect& pageRect);
     // `duration` in seconds.
     void SetPageTransitionEffect(const std::string& pageRange, float duration, TqzTransitionEffect effect);
+
+    // ---- outlines (OutlineWrappers.h) ----
+    // Raised for each merged source while MergeOptions holds
+    // moIncludeOutlines, before its outline is merged. The handler may change
+    // the four: a non-empty title puts the source's outline under one new
+    // top-level item with that title, action (a go-to action's page number
+    // is a page of that source) and attribute. Whatever the two pointers
+    // hold afterwards is the component's and freed after the source.
+    using TqzBookmarkMergeEvent =
+        std::function<void(TqzCustomPDFDocument* sender, std::string& FileName, std::string& BookmarkTitle,
+                           std::unique_ptr<TqzPDFAction>& PDFAction,
+                           std::unique_ptr<TqzBookmarkAttribute>& BookMarkAttribute)>;
+    TqzBookmarkMergeEvent OnBookmarkMerge;
+
+    // The wrapper of the outline root, kept until the document changes;
+    // none without a document. A document without outline gets an empty one.
+    TqzPDFOutline* GetBookmarkRoot();
+    // The first item titled `ATitle` (ignoring case), depth first from the
+    // root as far as `ADepth` reaches.
+    TqzPDFOutline* GetBookmark(const std::string& ATitle, TqzBookmarkTraversalDepth ADepth);
+    // Every title, depth first, each item before its children; one entry of
+    // a single blank when the outline has no item.
+    std::vector<std::string> GetBookMarkAsString();
+    // The outline as plain nodes; one node titled with a single blank when it
+    // has no item.
+    std::vector<TqzBookmarkNode> GetBookMarks();
+    // What a go-to action is written as: a new model action whose
+    // destination has the action's numbers in points (the zoom of dtXYZ
+    // kept) and, for a local one, the page of its page number. The caller's
+    // action is left as it is, so adding it again gives the same. None for
+    // other kinds, without a document, and for a page that does not exist.
+    std::unique_ptr<document::TqzPDAction> AddDestination(TqzPDFAction& Action);
+    // Kept for callers of the original interface; it does nothing.
+    void RemoveBookmark() {}
+    // Page `pageNo` of the document; none outside it or without a document.
+    document::TqzPDPage* PageOfNumber(int32_t pageNo);
 
     // ---- properties ----
     bool GetOpenAfterSave() const { return FOpenAfterSave; }
@@ -260,6 +303,45 @@ private:
 
     void Status(const std::string& text);
     void Progress(TqzOperation operation, int32_t current, int32_t total);
+
+    // ---- outlines ----
+    friend class TqzPDFOutline;
+    struct OutlineCopy;
+    // A document with a catalog to hold an outline.
+    bool HasOutlineDocument() const { return HasUsableDocument(); }
+    // `action` (go-to kind) prepared as AddDestination describes, leading to
+    // `page` when it is a local one.
+    std::unique_ptr<document::TqzPDAction> PreparedGoTo(TqzPDFGoToAction& action, document::TqzPDPage* page);
+    // Inserts every page of `source` after page `afterPage`; with
+    // moIncludeOutlines its outline follows (MergeBookMark), its event
+    // naming `fileName`.
+    void InsertSource(TqzCustomPDFDocument& source, int32_t afterPage, const std::string& fileName);
+    // Copies TempDoc's outline into this one: its top-level items after the
+    // existing ones (before them when `inFront`), or under one new item
+    // titled `Title` when that is not empty. `copier` copied its pages.
+    void MergeBookMark(TqzCustomPDFDocument& TempDoc, const std::string& Title, TqzPDFAction* APDFAction,
+                       const TqzBookmarkAttribute* ABookmarkAttribute, document::TqzObjectCopier& copier,
+                       bool inFront);
+    // Copies the item chain from `Source` with its subtrees under `Target`
+    // (before `copy`'s anchor when it has one); returns how many items of
+    // the copy are visible under it.
+    int64_t CreateTree(document::TqzPDBookmark& Source, TqzPDFOutline& Target, OutlineCopy& copy);
+    // The entries of the source item `from` that the copy `to` takes: style,
+    // colour and its target on the copied pages.
+    static void CopyOutlineEntries(const core::TqzPDDictionary& from, core::TqzPDDictionary& to, OutlineCopy& copy);
+    // The copy in this document of page `pageNo` of `source`, made by
+    // `copier`; none when it was not copied.
+    document::TqzPDPage* CopyOfSourcePage(TqzCustomPDFDocument& source, int32_t pageNo,
+                                          document::TqzObjectCopier& copier);
+    // /Count of the outline root, its visible items, after a merge added
+    // items to it.
+    void RecountOutlineRoot();
+
+    std::unique_ptr<TqzPDFOutline> FOutlines;
+    // The model FOutlines wraps: wrappers of another model are dropped.
+    std::weak_ptr<document::TqzPDDocument> FOutlinesModel;
+    // A merge added top-level items since the root was last counted.
+    bool FOutlineRootStale = false;
 
     // Declared before the model: destroyed after it, since the merged model
     // shares their stream data.

@@ -1,6 +1,7 @@
 // Merging documents in the document component.
 
 #include <exception>
+#include <utility>
 #include <limits>
 
 #include "component/ComponentExceptions.h"
@@ -43,6 +44,26 @@ public:
 private:
     document::TqzPDDocument& FModel;
     bool FOpen = true;
+};
+
+// Counts the outline root once a merge ends, also when a source ends it
+// with an exception: the items merged before it stay.
+template <class Recount>
+class OutlineRecount {
+public:
+    explicit OutlineRecount(Recount recount) : FRecount(std::move(recount)) {}
+    ~OutlineRecount() {
+        try {
+            FRecount();
+        } catch (...) {
+            // Only the count of visible items is left as it was.
+        }
+    }
+    OutlineRecount(const OutlineRecount&) = delete;
+    OutlineRecount& operator=(const OutlineRecount&) = delete;
+
+private:
+    Recount FRecount;
 };
 
 }  // namespace
@@ -94,8 +115,6 @@ void TqzCustomPDFDocument::TakeOverModel(TqzCustomPDFDocument& other, bool share
 }
 
 void TqzCustomPDFDocument::MergeDocs(const std::vector<std::string>& docList) {
-    if (FMergeOptions.Contains(TqzMergeOptionsType::moIncludeOutlines))
-        throw document::ExNotSupportedYet("Merging outlines (moIncludeOutlines)");
     if (docList.empty()) return;
     if (docList.size() > kMaxMergeListSize) throw core::ExLimitExceeded("Too many documents to merge");
     const auto count = static_cast<int32_t>(docList.size());
@@ -113,6 +132,7 @@ void TqzCustomPDFDocument::MergeDocs(const std::vector<std::string>& docList) {
     Status(FormatStatus(kStatusMergingFile, FileNamePart(docList[0])));
     Progress(TqzOperation::opMerge, 1, count);
 
+    OutlineRecount recount([this] { RecountOutlineRoot(); });
     MergeBatch batch(*FPDDoc);
     for (int32_t i = first; i < count; ++i) {
         const std::string& path = docList[static_cast<size_t>(i)];
@@ -121,9 +141,7 @@ void TqzCustomPDFDocument::MergeDocs(const std::vector<std::string>& docList) {
         MergeSource(path, [&] {
             if (!source.LoadFromFile(path, "")) throw document::ExPasswordRequired();
             source.RequirePagesOfRepairedFile();
-            const int32_t pagesBefore = GetPageCount();
-            FPDDoc->InsertPages(pagesBefore, *source.FPDDoc, 1, source.GetPageCount(),
-                                document::TqzPageInsertFlages::InsertAll);
+            InsertSource(source, GetPageCount(), source.GetFileName());
             // Its pages are copied: until the save reads its stream data, the
             // source need not keep blocks of its file in memory (a thousand
             // sources would hold a thousand blocks).
@@ -138,8 +156,6 @@ void TqzCustomPDFDocument::MergeDocs(const std::vector<std::string>& docList) {
 }
 
 void TqzCustomPDFDocument::MergeDocs(const std::vector<TqzMergeEntry>& docList) {
-    if (FMergeOptions.Contains(TqzMergeOptionsType::moIncludeOutlines))
-        throw document::ExNotSupportedYet("Merging outlines (moIncludeOutlines)");
     if (docList.empty()) return;
     if (docList.size() > kMaxMergeListSize) throw core::ExLimitExceeded("Too many documents to merge");
     const auto count = static_cast<int32_t>(docList.size());
@@ -166,6 +182,7 @@ void TqzCustomPDFDocument::MergeDocs(const std::vector<TqzMergeEntry>& docList) 
     Status(FormatStatus(kStatusMergingFile, ""));
     Progress(TqzOperation::opMerge, 1, count);
 
+    OutlineRecount recount([this] { RecountOutlineRoot(); });
     for (size_t index = docList.size() - taken + 1; index-- > 0;) {
         const TqzMergeEntry& entry = docList[index];
         Status(FormatStatus(kStatusMergingFile, ""));
@@ -174,8 +191,7 @@ void TqzCustomPDFDocument::MergeDocs(const std::vector<TqzMergeEntry>& docList) 
             if (auto* other = std::get_if<TqzCustomPDFDocument*>(&entry); other != nullptr && *other != nullptr) {
                 RequireOtherComponent(**other);
                 if (FIsLoaded && HasUsableDocument()) {
-                    FPDDoc->InsertPages(0, *(*other)->FPDDoc, 1, (*other)->GetPageCount(),
-                                        document::TqzPageInsertFlages::InsertAll);
+                    InsertSource(**other, 0, (*other)->GetFileName());
                 } else {
                     Reset();
                     TakeOverModel(**other, true);
@@ -198,7 +214,7 @@ void TqzCustomPDFDocument::MergeDocs(const std::vector<TqzMergeEntry>& docList) 
             }
             TqzCustomPDFDocument& kept = *source;
             FMergeObjectList.push_back(std::move(source));
-            FPDDoc->InsertPages(0, *kept.FPDDoc, 1, kept.GetPageCount(), document::TqzPageInsertFlages::InsertAll);
+            InsertSource(kept, 0, "");
             inserted = true;
         });
         if (inserted) Progress(TqzOperation::opMerge, static_cast<int32_t>(index) + 1, count);

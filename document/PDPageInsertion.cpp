@@ -11,12 +11,18 @@ namespace qz::document {
 void InsertDocumentPages(TqzPDDocument& target, int32_t afterPage, TqzPDDocument& source, int32_t sourceStartPage,
                          int32_t numOfPages, TqzPageInsertFlages /*insertFlags*/) {
     if (!target.IsLoaded() || !source.IsLoaded()) return;
-    // A source that was itself merged into is read with everything it got.
-    WriteMergedNames(source);
     // One copier for the pages and the document-level data, so that both
     // reach the same copies.
     TqzDocumentCopyTarget copyTarget(target);
     TqzObjectCopier copier(*source.GetBaseDoc(), copyTarget);
+    InsertDocumentPages(target, afterPage, source, sourceStartPage, numOfPages, copier);
+}
+
+int32_t InsertDocumentPages(TqzPDDocument& target, int32_t afterPage, TqzPDDocument& source, int32_t sourceStartPage,
+                            int32_t numOfPages, TqzObjectCopier& copier) {
+    if (!target.IsLoaded() || !source.IsLoaded()) return 0;
+    // A source that was itself merged into is read with everything it got.
+    WriteMergedNames(source);
     TqzCatalogMerge merge(target, source, copier);
     const int32_t before = target.GetPageCount();
     merge.PlanDestinationNames();
@@ -30,6 +36,7 @@ void InsertDocumentPages(TqzPDDocument& target, int32_t afterPage, TqzPDDocument
         merge.MergeEmbeddedFiles();
     }
     if (!target.InMergeBatch()) WriteMergedNames(target);
+    return inserted;
 }
 
 }  // namespace qz::document

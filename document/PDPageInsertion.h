@@ -21,4 +21,14 @@ namespace qz::document {
 void InsertDocumentPages(TqzPDDocument& target, int32_t afterPage, TqzPDDocument& source, int32_t sourceStartPage,
                          int32_t numOfPages, TqzPageInsertFlages insertFlags);
 
+class TqzObjectCopier;
+
+// The same with the caller's `copier` (over `source`'s base document into a
+// TqzDocumentCopyTarget of `target`), which records the copy each source page
+// and object became: the caller can carry more of the source with it
+// afterwards (its outline), onto the same copies. Returns the number of
+// pages inserted.
+int32_t InsertDocumentPages(TqzPDDocument& target, int32_t afterPage, TqzPDDocument& source, int32_t sourceStartPage,
+                            int32_t numOfPages, TqzObjectCopier& copier);
+
 }  // namespace qz::document

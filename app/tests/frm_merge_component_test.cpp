@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "app/ComponentMergeRunner.h"
 #include "app/WindowDialogs.h"
 #include "app/frm_merge.h"
+#include "component/tests/LatexFixture.h"
 #include "platform/Streams.h"
 #include "testing/GTestSupport.h"
 #include "testing/PdfBuilder.h"
@@ -135,6 +137,49 @@ TEST_F(MergeWindowWithComponent, AFileThatIsNotAPdfIsNamedAndNothingIsWritten) {
     for (const auto& entry : fs::directory_iterator(dir_.Path())) names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"a.pdf", "b.pdf", "broken.pdf", "c.pdf", "d.pdf", "unificado.pdf"}));
+}
+
+// Every outline item of `pdf`, depth first, as "LEVEL TARGET TITLE"
+// (TARGET the 0-based page index), read by pikepdf.
+std::vector<std::string> OutlineItems(const fs::path& pdf) {
+    // The component tests' reader, found beside this file's folder.
+    const fs::path reader = fs::path(__FILE__).parent_path() / "../../component/tests/data/outline_items.py";
+    const testing::RunResult run = testing::RunProgram({"/usr/bin/python3", reader.string(), pdf.string()});
+    if (!run.Succeeded()) throw testing::ToolError("outline of " + pdf.string() + ": " + run.Describe());
+    std::vector<std::string> items;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("pages ", 0) == 0 || line.rfind("count ", 0) == 0) continue;
+        std::vector<std::string> fields;
+        std::istringstream parts(line);
+        for (std::string field; std::getline(parts, field, '\t');) fields.push_back(field);
+        items.push_back(fields.at(0) + " " + fields.at(1) + " " + fields.at(7));
+    }
+    return items;
+}
+
+TEST_F(MergeWindowWithComponent, TheBookmarksOfEveryFileAreKept) {
+    QZ_REQUIRE_TOOLS("pdflatex", "qpdf");
+    if (!testing::RunProgram({"/usr/bin/python3", "-c", "import pikepdf"}).Succeeded()) {
+        if (testing::MissingToolsMustFail()) FAIL() << "python3-pikepdf is missing";
+        GTEST_SKIP() << "python3-pikepdf is not installed";
+    }
+    testing::TempDir latex("qz-app-latex");
+    fs::copy_file(component::MakeLatexPdf(latex, "x", "\\section{Xa}\\subsection{Xa one}\\newpage\\section{Xb}"),
+                  dir_.File("x.pdf"));
+    fs::copy_file(component::MakeLatexPdf(latex, "y", "\\section{Ya}\\newpage\\section{Yb}\\newpage\\section{Yc}"),
+                  dir_.File("y.pdf"));
+    child<QPushButton>("btnfinder")->click();
+    tick("x.pdf");
+    tick("y.pdf");
+
+    save();
+
+    EXPECT_TRUE(dialogs_.errors.isEmpty()) << dialogs_.errors.join("\n").toStdString();
+    const fs::path out = dir_.File("unificado.pdf");
+    EXPECT_TRUE(testing::QpdfCheckPasses(out));
+    EXPECT_EQ(OutlineItems(out),
+              (std::vector<std::string>{"1 0 Xa", "2 0 Xa one", "1 1 Xb", "1 2 Ya", "1 3 Yb", "1 4 Yc"}));
 }
 
 }  // namespace

@@ -92,7 +92,7 @@ TEST_F(MergeDocsTest, MergingIntoALoadedComponentAppendsEveryFile) {
     EXPECT_EQ(PageMarkers(out), Concat({Markers("C", 3), Markers("A", 1), Markers("B", 2)}));
 }
 
-TEST_F(MergeDocsTest, EmptyListDoesNothingAndOutlinesAreRefusedNotIgnored) {
+TEST_F(MergeDocsTest, EmptyListDoesNothingAndFilesWithoutOutlineGiveNoItems) {
     TqzPDFDocument component;
     EventLog log;
     log.Attach(component);
@@ -102,14 +102,16 @@ TEST_F(MergeDocsTest, EmptyListDoesNothingAndOutlinesAreRefusedNotIgnored) {
     EXPECT_EQ(component.GetPDDocument(), nullptr);
 
     component.SetMergeOptions({TqzMergeOptionsType::moIncludeOutlines});
-    try {
-        component.MergeDocs(Paths({a_, b_}));
-        FAIL() << "moIncludeOutlines was ignored";
-    } catch (const document::ExNotSupportedYet& e) {
-        EXPECT_NE(std::string(e.what()).find("not supported yet"), std::string::npos) << e.what();
-    }
-    EXPECT_FALSE(component.GetIsLoaded());
-    EXPECT_TRUE(log.events.empty());
+    int32_t bookmarkEvents = 0;
+    component.OnBookmarkMerge = [&](TqzCustomPDFDocument*, std::string&, std::string& title, auto&, auto&) {
+        ++bookmarkEvents;
+        title = "Not made: the file has no outline";
+    };
+    component.MergeDocs(Paths({a_, b_}));
+    EXPECT_TRUE(component.GetIsLoaded());
+    EXPECT_EQ(component.GetPageCount(), 3);
+    EXPECT_EQ(bookmarkEvents, 1);
+    EXPECT_EQ(component.GetBookMarkAsString(), std::vector<std::string>{" "});
 }
 
 // The cause nested in a merge error, rethrown.
