@@ -237,7 +237,7 @@ TqzPDFileSpec* TqzPDAction::FileSpecFromF(bool fresh) {
     TqzPDBaseObject* file = dict != nullptr ? dict->LookUp("F") : nullptr;
     if (file == nullptr) return FFileSpec.get();
     if (file->IsString()) {
-        // The name alone: the specification holds it without an object.
+        // The name alone: the file spec keeps it with no dictionary behind it.
         if (FFileSpec == nullptr || FFileSpec->GetBaseObject() != nullptr) FFileSpec = std::make_unique<TqzPDFileSpec>();
         FFileSpec->SetFileName(StringText(*file));
     } else if (file->IsDict() && (FFileSpec == nullptr || FFileSpec->GetBaseObject() != file)) {
@@ -534,7 +534,7 @@ void WriteGoTo(TqzPDAction& action, TqzPDDictionary& dict) {
     }
 }
 
-// /F: the held specification's dictionary when it belongs to the target
+// /F: the held file spec's dictionary when it belongs to the target
 // (by reference when it is an object of its own), so that an embedded file
 // stays attached; else the file name as a literal string.
 void WriteFileEntry(const TqzPDAction& action, const std::string& fileName, TqzPDDictionary& dict) {
@@ -564,7 +564,7 @@ void WriteGoToRemote(TqzPDGoToRemoteAction& action, TqzPDDictionary& dict, TqzAc
 
 void WriteLaunch(TqzPDLaunchAction& action, TqzPDDictionary& dict) {
     const std::string application = action.GetApplicationToLaunch();
-    // The file as a specification only where it is more than its name.
+    // The file as a file spec only where it is more than its name.
     if (action.GetFileSpec() != nullptr && action.GetFileSpec()->GetDict() != nullptr) {
         WriteFileEntry(action, application, dict);
     }

@@ -127,11 +127,11 @@ protected:
     // is present / the value, which is also written.
     bool ReadField(std::string_view key, bool& field) const;
     void WriteField(std::string_view key, bool& field, bool value);
-    // The held specification, made from /F when none is held (or always, with
-    // `fresh`): a string /F gives a specification without object holding its
+    // The held file spec, made from /F when none is held (or always, with
+    // `fresh`): a string /F gives a file spec without object holding its
     // name, a dictionary one over it.
     TqzPDFileSpec* FileSpecFromF(bool fresh);
-    // Writes the name into /F and the held specification. `addMissing`: a
+    // Writes the name into /F and the held file spec. `addMissing`: a
     // dictionary without /F gets one.
     void WriteFileName(const std::string& value, bool addMissing);
 
@@ -326,7 +326,7 @@ enum class TqzActionDictVariant : uint8_t { Direct, OutlineItem };
 // `action` written as a new direct action dictionary of `document`: /Type
 // /Action, /S and the entries of its kind. A go-to destination's Top and
 // Bottom are taken as measured down from the top of its page. A file
-// specification over a dictionary of `document` (an embedded file's) is
+// file spec over a dictionary of `document` (an embedded file's) is
 // written as that dictionary, else as a literal file name. Entries of the
 // action's own dictionary that the kind does not write are copied when that
 // dictionary belongs to `document`, so that nothing of an action read from

@@ -49,7 +49,7 @@ public:
     TqzPDFileSystem GetFileSystem();
     // Writes /FS /URL for fsURL and removes /FS for fsNone.
     void SetFileSystem(TqzPDFileSystem value);
-    // True when the dictionary had /EF when the specification was made.
+    // True when the dictionary had /EF when this object was made over it.
     bool GetIsEmbedded() const { return FIsEmbedded; }
     void SetIsEmbedded(bool value) { FIsEmbedded = value; }
     // /EF /F when it is a stream: its data stream (read decoded), found once
