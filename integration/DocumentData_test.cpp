@@ -33,19 +33,6 @@ struct Facts {
     std::map<std::string, std::string> layers;
 };
 
-bool HavePikepdf() {
-    static const bool have =
-        testing::RunProgram({"/usr/bin/python3", "-c", "import pikepdf"}).Succeeded();
-    return have;
-}
-
-#define QZ_REQUIRE_PIKEPDF()                                                                   \
-    do {                                                                                       \
-        if (!HavePikepdf()) {                                                                  \
-            if (::qz::testing::MissingToolsMustFail()) FAIL() << "python3-pikepdf is missing"; \
-            GTEST_SKIP() << "python3-pikepdf is not installed";                                \
-        }                                                                                      \
-    } while (false)
 
 Facts ReadFacts(const fs::path& path) {
     const testing::RunResult run =

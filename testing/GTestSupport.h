@@ -69,6 +69,12 @@ inline ::testing::AssertionResult QpdfCheckPasses(const std::filesystem::path& p
            << "qpdf --check " << path << " exit " << r.exitCode << ":\n" << r.output;
 }
 
+// Whether python3 can import pikepdf, the outside reader of several tests.
+inline bool HavePikepdf() {
+    static const bool have = RunProgram({"/usr/bin/python3", "-c", "import pikepdf"}).Succeeded();
+    return have;
+}
+
 }  // namespace qz::testing
 
 // At the top of a test: QZ_REQUIRE_TOOLS("qpdf", "pdftoppm");
@@ -81,4 +87,13 @@ inline ::testing::AssertionResult QpdfCheckPasses(const std::filesystem::path& p
             }                                                                            \
             GTEST_SKIP() << qzMissingTool_ << " is not installed";                       \
         }                                                                                \
+    } while (false)
+
+// At the top of a test that reads its output with pikepdf.
+#define QZ_REQUIRE_PIKEPDF()                                                                   \
+    do {                                                                                       \
+        if (!::qz::testing::HavePikepdf()) {                                                   \
+            if (::qz::testing::MissingToolsMustFail()) FAIL() << "python3-pikepdf is missing"; \
+            GTEST_SKIP() << "python3-pikepdf is not installed";                                \
+        }                                                                                      \
     } while (false)

@@ -24,18 +24,6 @@ namespace qz::component {
 
 namespace fs = std::filesystem;
 
-inline bool HavePikepdf() {
-    static const bool have = testing::RunProgram({"/usr/bin/python3", "-c", "import pikepdf"}).Succeeded();
-    return have;
-}
-
-#define QZ_REQUIRE_PIKEPDF()                                                                   \
-    do {                                                                                       \
-        if (!::qz::component::HavePikepdf()) {                                                 \
-            if (::qz::testing::MissingToolsMustFail()) FAIL() << "python3-pikepdf is missing"; \
-            GTEST_SKIP() << "python3-pikepdf is not installed";                                \
-        }                                                                                      \
-    } while (false)
 
 // One outline item as outline_items.py prints it.
 struct OutlineItemFact {

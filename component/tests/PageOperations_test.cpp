@@ -99,17 +99,6 @@ with pikepdf.open(sys.argv[1]) as pdf:
     return lines;
 }
 
-bool HavePikepdf() {
-    return testing::RunProgram({"/usr/bin/python3", "-c", "import pikepdf"}).Succeeded();
-}
-
-#define QZ_REQUIRE_PIKEPDF()                                                          \
-    do {                                                                              \
-        if (!HavePikepdf()) {                                                         \
-            if (testing::MissingToolsMustFail()) FAIL() << "python3-pikepdf is missing"; \
-            GTEST_SKIP() << "python3-pikepdf is missing";                             \
-        }                                                                             \
-    } while (false)
 
 // A five-page document P-1..P-5 and a two-page one S-1, S-2.
 class PageOperationsTest : public ::testing::Test {

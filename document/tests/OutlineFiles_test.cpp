@@ -79,19 +79,6 @@ constexpr const char* kPostScript = R"(%!PS-Adobe-3.0
 [/Action /Launch /File (x.pdf) /Title (Launcher) /OUT pdfmark
 )";
 
-bool HavePikepdf() {
-    static const bool have =
-        qz::testing::RunProgram({"/usr/bin/python3", "-c", "import pikepdf"}).Succeeded();
-    return have;
-}
-
-#define QZ_REQUIRE_PIKEPDF()                                                                   \
-    do {                                                                                       \
-        if (!HavePikepdf()) {                                                                  \
-            if (::qz::testing::MissingToolsMustFail()) FAIL() << "python3-pikepdf is missing"; \
-            GTEST_SKIP() << "python3-pikepdf is not installed";                                \
-        }                                                                                      \
-    } while (false)
 
 // The lines of `script`'s output on `path` that begin with `kind`, without it.
 Lines Facts(const fs::path& script, const fs::path& path, const std::string& kind) {
