@@ -125,7 +125,9 @@ TEST_P(StreamDataJpeg, GivesTheSamplesDjpegGives) {
     const int difference = MaxDifference(ours.out, PnmSamples(reference.out));
     EXPECT_GE(difference, 0) << "got " << ours.out.size() << " bytes, want "
                              << PnmSamples(reference.out).size();
-    EXPECT_LE(difference, 2);
+    // The transform's rounding, within 2 in each of Y, Cb and Cr, grows by
+    // up to 1.772 in the conversion to RGB.
+    EXPECT_LE(difference, c.components == 1 ? 2 : 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(
