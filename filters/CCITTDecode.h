@@ -71,9 +71,16 @@ private:
         return FInputBits > 0;
     }
     uint32_t PeekBits(uint32_t n) const { return static_cast<uint32_t>(FInputBuf >> (64 - n)); }
+    // Consuming more bits than are buffered (the zero padding at the end)
+    // leaves none.
     void EatBits(uint32_t n) {
-        FInputBuf <<= n;
-        FInputBits = n < FInputBits ? FInputBits - n : 0;
+        if (n < FInputBits) {
+            FInputBuf <<= n;
+            FInputBits -= n;
+        } else {
+            FInputBuf = 0;
+            FInputBits = 0;
+        }
     }
     // Drops zero bits while the next 12 are all zero; true when an
     // end-of-line code then follows (not consumed).
