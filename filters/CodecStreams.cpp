@@ -2,6 +2,7 @@
 
 #include "filters/ASCII85Codec.h"
 #include "filters/ASCIIHexCodec.h"
+#include "filters/CCITTDecode.h"
 #include "filters/FlateEncode.h"
 #include "filters/JPXDecode.h"
 #include "filters/LZWCodec.h"
@@ -77,7 +78,8 @@ TqzCCITTStream::TqzCCITTStream(core::TqzStreamPtr inner, int32_t k, bool endOfLi
       FRows(rows),
       FEndOfBlock(endOfBlock),
       FBlackIs1(blackIs1) {
-    Install(std::make_unique<TqzUndecodedDecode>(FStream.get()));
+    Install(std::make_unique<TqzCCITTDecode>(FStream.get(), k, endOfLine, encodedByteAlign, columns,
+                                             rows, endOfBlock, blackIs1));
     FEncoder = std::make_unique<core::TqzEncode>();
 }
 
