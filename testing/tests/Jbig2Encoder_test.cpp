@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,14 @@ namespace {
 // jbig2dec decodes the writer's streams to exactly `expected`.
 ::testing::AssertionResult Jbig2decGives(const Jbig2Writer& w, const Jbig2Bitmap& expected) {
     const Jbig2decResult r = DecodeWithJbig2dec(w.Bytes(), w.GlobalBytes());
+    // QZ_JBIG2_DUMP=DIR keeps every stream checked, numbered, for a look
+    // with jbig2dec -v when a case fails.
+    if (const char* dump = std::getenv("QZ_JBIG2_DUMP")) {
+        static int32_t counter = 0;
+        const std::string n = std::to_string(++counter);
+        qz::platform::WriteFileBytes(std::string(dump) + "/page" + n + ".jb2", w.Bytes());
+        qz::platform::WriteFileBytes(std::string(dump) + "/globals" + n + ".jb2", w.GlobalBytes());
+    }
     if (!r.ok) return ::testing::AssertionFailure() << "jbig2dec failed: " << r.messages;
     const std::string diff = Jbig2Bitmap::Describe(expected, r.page);
     if (!diff.empty()) {
@@ -142,5 +152,198 @@ TEST(Jbig2Encoder, MmrCodingMatchesGhostscript) {
         ASSERT_TRUE(r.Succeeded()) << r.Describe();
         EXPECT_EQ(jbig2::EncodeMmr(b, false),
                   qz::platform::ReadFileBytes(dir.File("g4.bin")));
+    }
+}
+
+namespace {
+
+// Small deterministic generator for layouts.
+struct Lcg {
+    uint32_t state;
+    int32_t Below(int32_t n) {
+        state = state * 1664525u + 1013904223u;
+        return static_cast<int32_t>((state >> 8) % static_cast<uint32_t>(n));
+    }
+};
+
+std::vector<Jbig2Bitmap> Glyphs(uint32_t seed) {
+    const std::vector<std::pair<int32_t, int32_t>> sizes{{5, 7}, {7, 7}, {6, 9}, {9, 9},
+                                                         {4, 11}, {8, 11}, {11, 6}};
+    std::vector<Jbig2Bitmap> glyphs;
+    for (const auto& [w, h] : sizes) glyphs.push_back(Jbig2Bitmap::Glyph(w, h, seed++));
+    return glyphs;
+}
+
+// Flips a few pixels of `b` and changes its size by (dw, dh).
+Jbig2Bitmap Altered(const Jbig2Bitmap& b, int32_t dw, int32_t dh, uint32_t seed) {
+    Jbig2Bitmap out = b.Crop(0, 0, b.Width() + dw, b.Height() + dh);
+    Lcg rng{seed};
+    for (int32_t k = 0; k < 3; ++k) {
+        const int32_t x = rng.Below(out.Width()), y = rng.Below(out.Height());
+        out.Set(x, y, out.Get(x, y) ^ 1u);
+    }
+    return out;
+}
+
+// Instances in lines of text over a width x height region, glyphs chosen
+// at random, some touching or overlapping; every third one refined when
+// `refine`, with size changes of at most 1 and offsets of at most 1.
+std::vector<Jbig2TextInstance> Layout(const std::vector<Jbig2Bitmap>& symbols, int32_t width,
+                                      int32_t height, uint32_t seed, bool refine) {
+    Lcg rng{seed};
+    std::vector<Jbig2TextInstance> out;
+    for (int32_t line = 1; line + 12 <= height; line += 13) {
+        int32_t x = rng.Below(3);
+        while (true) {
+            Jbig2TextInstance in;
+            in.symbol = rng.Below(static_cast<int32_t>(symbols.size()));
+            Jbig2Bitmap b = symbols[static_cast<size_t>(in.symbol)];
+            if (refine && out.size() % 3 == 1) {
+                in.refine = true;
+                in.refined = Altered(b, rng.Below(3) - 1, rng.Below(3) - 1, rng.state);
+                in.rdx = rng.Below(3) - 1;
+                in.rdy = rng.Below(3) - 1;
+                b = in.refined;
+            }
+            if (x + b.Width() > width) break;
+            in.x = x;
+            in.y = line + (11 - b.Height()) + rng.Below(2);
+            out.push_back(in);
+            x += b.Width() + rng.Below(5) - 1;
+        }
+    }
+    return out;
+}
+
+Jbig2Bitmap Draw(int32_t width, int32_t height, const std::vector<Jbig2TextInstance>& instances,
+                 const std::vector<Jbig2Bitmap>& symbols, Jbig2Combine op = Jbig2Combine::Or,
+                 bool defaultPixel = false) {
+    Jbig2Bitmap region(width, height, defaultPixel ? 1 : 0);
+    for (const Jbig2TextInstance& in : instances) {
+        region.Combine(in.refine ? in.refined : symbols[static_cast<size_t>(in.symbol)], in.x,
+                       in.y, op);
+    }
+    return region;
+}
+
+// Glyphs sorted by height, then width: the order Huffman height and width
+// deltas of tables B.4 and B.2 need.
+std::vector<Jbig2Bitmap> SortedForHuffman(std::vector<Jbig2Bitmap> glyphs) {
+    std::stable_sort(glyphs.begin(), glyphs.end(), [](const Jbig2Bitmap& a, const Jbig2Bitmap& b) {
+        return a.Height() != b.Height() ? a.Height() < b.Height() : a.Width() < b.Width();
+    });
+    return glyphs;
+}
+
+}  // namespace
+
+struct TextCase {
+    const char* name;
+    Jbig2SymbolDictOptions dict;
+    Jbig2TextOptions text;
+    bool globals = false;
+};
+
+TEST(Jbig2Encoder, SymbolDictionariesAndTextRegionsDecodeWithJbig2dec) {
+    QZ_REQUIRE_TOOLS("jbig2dec");
+    constexpr int32_t kWidth = 83, kHeight = 41;
+    auto text = [](bool huffman, Jbig2Corner corner, bool transposed, int32_t logStrips,
+                   int32_t dsOffset) {
+        Jbig2TextOptions o;
+        o.huffman = huffman;
+        o.corner = corner;
+        o.transposed = transposed;
+        o.logStrips = logStrips;
+        o.dsOffset = dsOffset;
+        return o;
+    };
+    auto dict = [](bool huffman) {
+        Jbig2SymbolDictOptions d;
+        d.huffman = huffman;
+        return d;
+    };
+    std::vector<TextCase> cases;
+    for (bool huffman : {false, true}) {
+        for (int32_t corner = 0; corner < 4; ++corner) {
+            for (bool transposed : {false, true}) {
+                cases.push_back({"corner", dict(huffman),
+                                 text(huffman, static_cast<Jbig2Corner>(corner), transposed,
+                                      corner, corner - 2)});
+            }
+        }
+        // jbig2dec 0.19 decodes no refined instance of a Huffman text region
+        // from the data that follows it, so only arithmetic ones are checked.
+        if (!huffman) {
+            Jbig2TextOptions refined = text(huffman, Jbig2Corner::BottomLeft, false, 1, 0);
+            refined.refine = true;
+            cases.push_back({"refined instances, template 0", dict(huffman), refined});
+            refined.refineTemplate = 1;
+            refined.corner = Jbig2Corner::TopRight;
+            refined.transposed = true;
+            cases.push_back({"refined instances, template 1, transposed", dict(huffman), refined});
+            refined = text(huffman, Jbig2Corner::TopLeft, false, 2, 0);
+            refined.refine = true;
+            refined.refineAt = {{{-2, -1}, {1, 1}}};
+            cases.push_back({"refined instances, moved AT", dict(huffman), refined});
+        }
+        Jbig2TextOptions xored = text(huffman, Jbig2Corner::TopLeft, false, 0, 1);
+        xored.op = Jbig2Combine::Xor;
+        cases.push_back({"XOR instances, dictionary in globals", dict(huffman), xored, true});
+        Jbig2TextOptions anded = text(huffman, Jbig2Corner::BottomRight, false, 3, -16);
+        anded.op = Jbig2Combine::And;
+        anded.defaultPixel = true;
+        cases.push_back({"AND on a black region", dict(huffman), anded});
+    }
+    Jbig2SymbolDictOptions moved = dict(false);
+    moved.sdTemplate = 0;
+    moved.at = {{-3, 0}, {2, -2}, {-1, -2}, {4, -1}};
+    cases.push_back({"arithmetic dictionary, moved AT", moved, text(false, Jbig2Corner::TopLeft, false, 0, 0)});
+    for (int32_t t = 1; t < 4; ++t) {
+        Jbig2SymbolDictOptions d = dict(false);
+        d.sdTemplate = t;
+        cases.push_back({"arithmetic dictionary template", d, text(false, Jbig2Corner::TopLeft, false, 0, 0)});
+    }
+    Jbig2SymbolDictOptions mmr = dict(true);
+    mmr.mmrCollective = true;
+    cases.push_back({"Huffman dictionary, MMR height classes", mmr, text(true, Jbig2Corner::TopLeft, false, 0, 0)});
+    Jbig2SymbolDictOptions b5 = dict(true);
+    b5.huffmanDh = 1;
+    b5.huffmanDw = 1;
+    cases.push_back({"Huffman dictionary, tables B.5 and B.3", b5, text(true, Jbig2Corner::TopLeft, false, 0, 0)});
+    Jbig2TextOptions otherTables = text(true, Jbig2Corner::TopLeft, false, 1, 0);
+    otherTables.huffmanFs = 1;
+    for (int32_t ds = 0; ds < 3; ++ds) {
+        otherTables.huffmanDs = ds;
+        otherTables.huffmanDt = ds;
+        cases.push_back({"Huffman text, other tables", dict(true), otherTables});
+    }
+    Jbig2TextOptions allCodes = text(true, Jbig2Corner::TopLeft, false, 0, 0);
+    allCodes.omitUnusedSymbolCodes = false;
+    cases.push_back({"Huffman text, every symbol coded", dict(true), allCodes});
+
+    uint32_t seed = 1;
+    for (const TextCase& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + (c.text.huffman ? ", Huffman" : ", arithmetic") +
+                     ", corner " + std::to_string(static_cast<int32_t>(c.text.corner)) +
+                     (c.text.transposed ? ", transposed" : "") + ", seed " + std::to_string(seed));
+        std::vector<Jbig2Bitmap> glyphs = Glyphs(seed);
+        if (c.dict.huffman && c.dict.huffmanDh == 0) glyphs = SortedForHuffman(glyphs);
+        // Fewer instances than glyphs in one case leaves symbols unused.
+        const std::vector<Jbig2TextInstance> instances =
+            Layout(glyphs, kWidth, kHeight, seed++, c.text.refine);
+        Jbig2Writer w;
+        w.SetGlobal(c.globals);
+        const uint32_t d = w.SymbolDictionary(glyphs, c.dict);
+        w.SetGlobal(false);
+        Jbig2PageInfo page;
+        page.width = kWidth + 6;
+        page.height = kHeight + 3;
+        w.PageInformation(page);
+        w.TextRegion({d}, kWidth, kHeight, instances, {5, 2}, c.text);
+        Jbig2Bitmap expected(kWidth + 6, kHeight + 3);
+        expected.Combine(Draw(kWidth, kHeight, instances, glyphs, c.text.op, c.text.defaultPixel),
+                         5, 2, Jbig2Combine::Or);
+        EXPECT_TRUE(Jbig2decGives(w, expected));
+        EXPECT_EQ(w.GlobalBytes().empty(), !c.globals);
     }
 }
