@@ -206,6 +206,13 @@ int32_t UniformNeighbourhood(const RefinementGeometry& g, int32_t x, int32_t y) 
     return v;
 }
 
+// Contexts of the typical-prediction bit: template 0 shares the context of
+// "only the reference pixel under the new one is black"; for template 1
+// jbig2dec uses the one of "only its right neighbour is black" (0x040), not
+// the centre (0x080), and its reading is what the fixtures must follow.
+constexpr uint32_t kTypicalContext0 = 0x100;
+constexpr uint32_t kTypicalContext1 = 0x040;
+
 void EncodeRefinement(MqEncoder& mq, MqContexts& cx, const RefinementGeometry& g, bool tpgron) {
     if (g.grTemplate < 0 || g.grTemplate > 1) throw std::invalid_argument("refinement template 0 or 1");
     if (g.grTemplate == 0) CheckCausal(g.at[0]);
@@ -218,7 +225,7 @@ void EncodeRefinement(MqEncoder& mq, MqContexts& cx, const RefinementGeometry& g
                 const int32_t u = UniformNeighbourhood(g, x, y);
                 if (u >= 0 && b.Get(x, y) != u) typical = 0;
             }
-            mq.Encode(cx[g.grTemplate == 0 ? 0x100 : 0x080], typical ^ ltp);
+            mq.Encode(cx[g.grTemplate == 0 ? kTypicalContext0 : kTypicalContext1], typical ^ ltp);
             ltp = typical;
         }
         for (int32_t x = 0; x < b.Width(); ++x) {
@@ -631,9 +638,13 @@ uint32_t Jbig2Writer::SymbolDictionary(const std::vector<Jbig2NewSymbol>& symbol
     if (o.huffman && o.sdTemplate != 0) throw std::invalid_argument("Huffman dictionaries use template 0");
 
     std::string s;
-    Put16(s, (o.huffman ? 1u : 0u) | (o.refineAggregate ? 2u : 0u) | Unsigned(o.huffmanDh) << 2 |
-                 Unsigned(o.huffmanDw) << 4 | Unsigned(o.sdTemplate) << 10 |
-                 Unsigned(o.refineTemplate) << 12);
+    // The Huffman selections must be 0 in arithmetic dictionaries, the
+    // refinement template without refinement/aggregate coding.
+    const uint32_t huffmanSelections =
+        o.huffman ? Unsigned(o.huffmanDh) << 2 | Unsigned(o.huffmanDw) << 4 : 0u;
+    Put16(s, (o.huffman ? 1u : 0u) | (o.refineAggregate ? 2u : 0u) | huffmanSelections |
+                 Unsigned(o.sdTemplate) << 10 |
+                 (o.refineAggregate ? Unsigned(o.refineTemplate) << 12 : 0u));
     if (!o.huffman) PutAt(s, at);
     if (o.refineAggregate && o.refineTemplate == 0) PutAt(s, {o.refineAt[0], o.refineAt[1]});
     Put32(s, static_cast<uint32_t>(std::count(exportFlags.begin(), exportFlags.end(), true)));

@@ -347,3 +347,358 @@ TEST(Jbig2Encoder, SymbolDictionariesAndTextRegionsDecodeWithJbig2dec) {
         EXPECT_EQ(w.GlobalBytes().empty(), !c.globals);
     }
 }
+
+struct PageCase {
+    const char* name;
+    bool defaultPixel;
+    Jbig2Combine defaultOperator;
+    bool overrideAllowed;
+    std::vector<Jbig2Combine> ops;
+};
+
+TEST(Jbig2Encoder, PagesComposeRegionsWithTheirOperators) {
+    QZ_REQUIRE_TOOLS("jbig2dec");
+    using C = Jbig2Combine;
+    const std::vector<PageCase> cases{
+        {"every operator over white", false, C::Or, true, {C::Or, C::Xor, C::And, C::Xnor, C::Replace}},
+        {"page operator AND over black", true, C::And, false, {C::And, C::And, C::And}},
+        {"page operator XOR", false, C::Xor, false, {C::Xor, C::Xor}},
+        {"overrides over black", true, C::Xnor, true, {C::Or, C::Replace, C::Xor, C::And}},
+    };
+    // Positions and sizes chosen to overlap, to be off byte boundaries and
+    // to run past the page's right and bottom edges.
+    const std::vector<std::array<int32_t, 4>> rects{
+        {3, 4, 30, 20}, {20, 10, 33, 25}, {9, 0, 17, 41}, {61, 38, 20, 10}, {0, 19, 70, 9}};
+    uint32_t seed = 40;
+    for (const PageCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Jbig2PageInfo info;
+        info.width = 70;
+        info.height = 45;
+        info.defaultPixel = c.defaultPixel;
+        info.defaultOperator = c.defaultOperator;
+        info.operatorOverrideAllowed = c.overrideAllowed;
+        Jbig2Writer w;
+        w.PageInformation(info);
+        Jbig2Bitmap expected(70, 45, c.defaultPixel ? 1 : 0);
+        for (size_t i = 0; i < c.ops.size(); ++i) {
+            const auto& [x, y, width, height] = rects[i];
+            const Jbig2Bitmap region = i % 2 == 0 ? Jbig2Bitmap::TextLike(width, height, seed++)
+                                                  : Jbig2Bitmap::Noise(width, height, seed++, 70);
+            const Jbig2RegionUse use =
+                i % 2 == 0 ? Jbig2RegionUse::Immediate : Jbig2RegionUse::ImmediateLossless;
+            w.GenericRegion(region, {x, y, c.ops[i], use}, {static_cast<int32_t>(i % 4), i == 1, false, false, {}});
+            expected.Combine(region, x, y, c.ops[i]);
+        }
+        w.EndOfPage();
+        EXPECT_TRUE(Jbig2decGives(w, expected));
+    }
+}
+
+// Segment numbers that widen the referred-to fields, a four-byte page
+// association, more than four referred-to segments (the long count form),
+// end of page and end of file. Seven referred-to segments: jbig2dec 0.19
+// reads floor((count + 1) / 8) bytes of retention bits in the long form
+// instead of rounding up, which agrees with the format only for counts of
+// 7, 15, 23, ...
+TEST(Jbig2Encoder, SegmentHeaderFormsDecodeWithJbig2dec) {
+    QZ_REQUIRE_TOOLS("jbig2dec");
+    for (uint32_t firstNumber : {0u, 250u, 300u, 65530u, 70000u}) {
+        for (bool huffman : {false, true}) {
+            SCOPED_TRACE("first segment " + std::to_string(firstNumber) +
+                         (huffman ? ", Huffman" : ", arithmetic"));
+            Jbig2Writer w;
+            w.SetNextSegmentNumber(firstNumber);
+            w.SetLongPageAssociation(firstNumber % 4 == 0);
+            std::vector<uint32_t> dictionaries;
+            std::vector<Jbig2Bitmap> symbols;
+            for (uint32_t k = 0; k < 7; ++k) {
+                // Many symbols in few dictionaries used: long runs of unused codes.
+                std::vector<Jbig2Bitmap> glyphs;
+                for (uint32_t g = 0; g < (k == 2 ? 15u : 3u); ++g) {
+                    glyphs.push_back(Jbig2Bitmap::Glyph(5 + static_cast<int32_t>(g / 4),
+                                                        7 + static_cast<int32_t>(k), 100 * k + g));
+                }
+                Jbig2SymbolDictOptions d;
+                d.huffman = huffman;
+                w.SetGlobal(k < 2);
+                dictionaries.push_back(w.SymbolDictionary(glyphs, d));
+                symbols.insert(symbols.end(), glyphs.begin(), glyphs.end());
+            }
+            w.SetGlobal(false);
+            Jbig2PageInfo info;
+            info.width = 60;
+            info.height = 30;
+            w.PageInformation(info);
+            std::vector<Jbig2TextInstance> instances;
+            int32_t x = 1;
+            for (int32_t s : {0, 4, 25, 26, 27, 27, 5, 31}) {
+                Jbig2TextInstance in;
+                in.symbol = s;
+                in.x = x;
+                in.y = 3;
+                instances.push_back(in);
+                x += symbols[static_cast<size_t>(s)].Width() + 1;
+            }
+            Jbig2TextOptions t;
+            t.huffman = huffman;
+            w.TextRegion(dictionaries, 60, 20, instances, {0, 5}, t);
+            w.EndOfPage();
+            w.EndOfFile();
+            Jbig2Bitmap expected(60, 30);
+            expected.Combine(Draw(60, 20, instances, symbols), 0, 5, Jbig2Combine::Or);
+            EXPECT_TRUE(Jbig2decGives(w, expected));
+        }
+    }
+}
+
+TEST(Jbig2Encoder, StripedPagesOfUnknownHeightDecodeWithJbig2dec) {
+    QZ_REQUIRE_TOOLS("jbig2dec");
+    for (bool endOfPage : {false, true}) {
+        SCOPED_TRACE(endOfPage ? "with end of page" : "without end of page");
+        Jbig2PageInfo info;
+        info.width = 53;
+        info.height = kJbig2UnknownHeight;
+        info.striped = true;
+        info.maxStripeSize = 16;
+        Jbig2Writer w;
+        w.PageInformation(info);
+        Jbig2Bitmap expected(53, 37);
+        // Each region starts at its stripe's first row, where both a decoder
+        // that places by the region's own y and one that places by the
+        // stripe put it. The last region reaches the last stripe's end:
+        // jbig2dec 0.19 ends such a page below its lowest region, not after
+        // the last end-of-stripe row.
+        const std::vector<std::array<int32_t, 3>> stripes{{0, 16, 15}, {16, 9, 27}, {28, 9, 36}};
+        uint32_t seed = 60;
+        for (const auto& [top, height, lastRow] : stripes) {
+            const Jbig2Bitmap region = Jbig2Bitmap::TextLike(53, height, seed++);
+            w.GenericRegion(region, {0, top}, {1, true, false, false, {}});
+            expected.Combine(region, 0, top, Jbig2Combine::Or);
+            w.EndOfStripe(static_cast<uint32_t>(lastRow));
+        }
+        if (endOfPage) w.EndOfPage();
+        EXPECT_TRUE(Jbig2decGives(w, expected));
+    }
+}
+
+struct RefinementCase {
+    const char* name;
+    Jbig2RefinementOptions options;
+    bool refinePage;
+};
+
+TEST(Jbig2Encoder, RefinementRegionsDecodeWithJbig2dec) {
+    QZ_REQUIRE_TOOLS("jbig2dec");
+    const std::vector<RefinementCase> cases{
+        {"template 0", {0, false, {{{-1, -1}, {-1, -1}}}}, false},
+        {"template 0, TPGRON, moved AT", {0, true, {{{-3, -1}, {2, 1}}}}, false},
+        {"template 1", {1, false, {}}, false},
+        {"template 1, TPGRON", {1, true, {}}, false},
+        {"template 0, refining the page", {0, false, {{{-1, -1}, {-1, -1}}}}, true},
+        {"template 1, TPGRON, refining the page", {1, true, {}}, true},
+    };
+    uint32_t seed = 80;
+    for (const RefinementCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Jbig2Bitmap reference = Jbig2Bitmap::TextLike(45, 27, seed++);
+        // The refined bitmap: the reference with noise and a moved line.
+        Jbig2Bitmap target = reference;
+        const Jbig2Bitmap noise = Jbig2Bitmap::Noise(45, 27, seed++, 8);
+        target.Combine(noise, 0, 0, Jbig2Combine::Xor);
+        target.Combine(reference.Crop(0, 14, 45, 12), 1, 15, Jbig2Combine::Replace);
+        Jbig2PageInfo info;
+        info.width = 50;
+        info.height = 31;
+        info.mightContainRefinements = true;
+        info.operatorOverrideAllowed = true;
+        Jbig2Writer w;
+        w.PageInformation(info);
+        Jbig2Bitmap expected(50, 31);
+        // jbig2dec 0.19 refines the page from its top-left corner wherever
+        // the region lies, and keeps intermediate generic regions as not
+        // implemented, so the page is refined at (0, 0) and the referred-to
+        // region is an intermediate text region of one symbol.
+        const int32_t x = c.refinePage ? 0 : 3, y = c.refinePage ? 0 : 2;
+        if (c.refinePage) {
+            w.GenericRegion(reference, {x, y}, {});
+            w.PageRefinementRegion(target, reference, {x, y, Jbig2Combine::Replace}, c.options);
+        } else {
+            const uint32_t d = w.SymbolDictionary(std::vector<Jbig2Bitmap>{reference}, {});
+            const uint32_t r = w.TextRegion({d}, reference.Width(), reference.Height(),
+                                            {{0, 0, 0, false, {}, 0, 0}},
+                                            {x, y, Jbig2Combine::Or, Jbig2RegionUse::Intermediate});
+            w.RefinementRegion(target, r, {x, y}, c.options);
+        }
+        expected.Combine(target, x, y, Jbig2Combine::Or);
+        EXPECT_TRUE(Jbig2decGives(w, expected));
+    }
+}
+
+struct RefAggCase {
+    const char* name;
+    bool huffman;
+    int32_t refineTemplate;
+    bool aggregates;    // besides single refinements
+    bool refinedParts;  // aggregates with a refined instance
+};
+
+// A dictionary whose symbols refine and aggregate the symbols of the
+// dictionary it imports, re-exports some of those, and a text region over
+// it. Left out because jbig2dec 0.19 cannot decode them: Huffman-coded
+// refinement/aggregate dictionaries (it ignores the arithmetic-coded data of
+// a refinement there, and reads a symbol-ID code table in an aggregate
+// instead of plain symbol-ID bits) and refined aggregate parts with
+// refinement template 0 (it refines them with AT pixels (0, 0)).
+TEST(Jbig2Encoder, RefinementAndAggregateSymbolsDecodeWithJbig2dec) {
+    QZ_REQUIRE_TOOLS("jbig2dec");
+    const std::vector<RefAggCase> cases{
+        {"arithmetic, template 0, moved AT", false, 0, true, false},
+        {"arithmetic, template 1, refined parts", false, 1, true, true},
+        {"arithmetic, template 0, refinements only", false, 0, false, false},
+    };
+    uint32_t seed = 120;
+    for (const RefAggCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<Jbig2Bitmap> base = SortedForHuffman(Glyphs(seed++));
+        Jbig2Writer w;
+        Jbig2SymbolDictOptions a;
+        a.huffman = c.huffman;
+        const uint32_t first = w.SymbolDictionary(base, a);
+
+        // Symbol 7 (after the 7 imported): base 1 refined, offsets (1, 0);
+        // symbol 8: base 3 refined into another size, offsets (0, -1).
+        std::vector<Jbig2NewSymbol> news;
+        news.push_back({Altered(base[1], 0, 0, seed++), {{1, 0, 0, false, {}, 1, 0}}});
+        news.push_back({Altered(base[3], 1, 0, seed++), {{3, 0, 0, false, {}, 0, -1}}});
+        if (c.aggregates) {
+            // Symbol 9: base 0 and base 2 side by side.
+            Jbig2NewSymbol pair;
+            pair.parts = {{0, 0, 2, false, {}, 0, 0}, {2, base[0].Width() + 1, 0, false, {}, 0, 0}};
+            pair.bitmap =
+                Draw(base[0].Width() + base[2].Width() + 1, base[2].Height(), pair.parts, base);
+            news.push_back(pair);
+            // Symbol 10: symbol 7 (new here) and base 4, refined or not.
+            std::vector<Jbig2Bitmap> all = base;
+            all.push_back(news[0].bitmap);
+            Jbig2TextInstance second{4, all[7].Width(), 0, c.refinedParts,
+                                     c.refinedParts ? Altered(base[4], 0, -1, seed++) : Jbig2Bitmap{},
+                                     0, 0};
+            Jbig2NewSymbol mixed;
+            mixed.parts = {{7, 0, 1, false, {}, 0, 0}, second};
+            mixed.bitmap = Draw(all[7].Width() + base[4].Width(), 12, mixed.parts, all);
+            news.push_back(mixed);
+        } else {
+            news.push_back({Altered(base[5], -1, 1, seed++), {{5, 0, 0, false, {}, -1, 1}}});
+            news.push_back({Altered(news[1].bitmap, 0, 0, seed++), {{8, 0, 0, false, {}, 0, 0}}});
+        }
+
+        Jbig2SymbolDictOptions b;
+        b.huffman = c.huffman;
+        b.refineAggregate = true;
+        b.refineTemplate = c.refineTemplate;
+        b.huffmanDh = 1;  // tables B.5 and B.3: heights and widths go down too
+        b.huffmanDw = 1;
+        if (c.refineTemplate == 0) b.refineAt = {{{-2, -1}, {1, 1}}};
+        b.imports = {first};
+        // Re-export base 2 and 5; export every new symbol but 8.
+        b.exportFlags = {false, false, true, false, false, true, false, true, false, true, true};
+        const uint32_t second = w.SymbolDictionary(news, b);
+        const std::vector<Jbig2Bitmap>& exported = w.Exported(second);
+        ASSERT_EQ(exported.size(), 5u);
+
+        Jbig2PageInfo info;
+        info.width = 80;
+        info.height = 40;
+        w.PageInformation(info);
+        const std::vector<Jbig2TextInstance> instances = Layout(exported, 80, 40, seed++, false);
+        Jbig2TextOptions t;
+        t.huffman = c.huffman;
+        w.TextRegion({second}, 80, 40, instances, {}, t);
+        EXPECT_TRUE(Jbig2decGives(w, Draw(80, 40, instances, exported)));
+    }
+}
+
+struct HalftoneCase {
+    const char* name;
+    int32_t patternCount;
+    int32_t patternWidth;
+    int32_t patternHeight;
+    Jbig2PatternOptions patterns;
+    Jbig2HalftoneOptions halftone;
+};
+
+TEST(Jbig2Encoder, PatternDictionariesAndHalftoneRegionsDecodeWithJbig2dec) {
+    QZ_REQUIRE_TOOLS("jbig2dec");
+    auto grid = [](int32_t t, bool mmr) {
+        Jbig2HalftoneOptions h;
+        h.hTemplate = t;
+        h.mmr = mmr;
+        h.vectorX = 4 * 256;
+        return h;
+    };
+    std::vector<HalftoneCase> cases;
+    for (int32_t t = 0; t < 4; ++t) {
+        cases.push_back({"axis grid", 16, 4, 4, {t, false}, grid(t, false)});
+    }
+    cases.push_back({"MMR patterns and gray planes", 16, 4, 4, {0, true}, grid(0, true)});
+    HalftoneCase rotated{"rotated grid, 5 patterns of 3x5", 5, 3, 5, {1, false}, grid(2, false)};
+    rotated.halftone.gridX = 2 * 256 + 77;
+    rotated.halftone.gridY = -3 * 256;
+    rotated.halftone.vectorX = 3 * 256 + 100;
+    rotated.halftone.vectorY = 256 + 40;
+    rotated.halftone.op = Jbig2Combine::Xor;
+    cases.push_back(rotated);
+    // Overlapping cells. (jbig2dec 0.19 fills a region whose default pixel
+    // is 1 with the byte 0x01 instead of 0xFF, so that case goes unchecked.)
+    HalftoneCase two{"2 patterns in overlapping cells", 2, 6, 6, {3, false}, grid(1, false)};
+    two.halftone.vectorX = 5 * 256;
+    cases.push_back(two);
+    HalftoneCase replaced{"REPLACE, MMR planes, 9 patterns", 9, 5, 3, {2, false}, grid(0, true)};
+    replaced.halftone.vectorX = 4 * 256 + 128;
+    replaced.halftone.op = Jbig2Combine::Replace;
+    cases.push_back(replaced);
+
+    uint32_t seed = 200;
+    for (const HalftoneCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Pattern g has about g / (count - 1) of its pixels black.
+        std::vector<Jbig2Bitmap> patterns;
+        for (int32_t g = 0; g < c.patternCount; ++g) {
+            patterns.push_back(Jbig2Bitmap::Noise(c.patternWidth, c.patternHeight, seed++,
+                                                  g * 256 / std::max(1, c.patternCount - 1)));
+        }
+        constexpr uint32_t kGridWidth = 12, kGridHeight = 9;
+        std::vector<uint32_t> gray;
+        Lcg rng{seed++};
+        for (uint32_t m = 0; m < kGridHeight; ++m) {
+            for (uint32_t n = 0; n < kGridWidth; ++n) {
+                const auto ramp = static_cast<int32_t>((m + n) * static_cast<uint32_t>(c.patternCount) /
+                                                       (kGridWidth + kGridHeight));
+                gray.push_back(static_cast<uint32_t>(
+                    std::clamp(ramp + rng.Below(3) - 1, 0, c.patternCount - 1)));
+            }
+        }
+        constexpr int32_t kWidth = 45, kHeight = 38;
+        const Jbig2HalftoneOptions& h = c.halftone;
+        Jbig2Bitmap region(kWidth, kHeight, h.defaultPixel ? 1 : 0);
+        for (uint32_t m = 0; m < kGridHeight; ++m) {
+            for (uint32_t n = 0; n < kGridWidth; ++n) {
+                const int64_t x = (h.gridX + int64_t{m} * h.vectorY + int64_t{n} * h.vectorX) >> 8;
+                const int64_t y = (h.gridY + int64_t{m} * h.vectorX - int64_t{n} * h.vectorY) >> 8;
+                region.Combine(patterns[gray[m * kGridWidth + n]], static_cast<int32_t>(x),
+                               static_cast<int32_t>(y), h.op);
+            }
+        }
+        Jbig2Writer w;
+        const uint32_t d = w.PatternDictionary(patterns, c.patterns);
+        Jbig2PageInfo info;
+        info.width = kWidth + 7;
+        info.height = kHeight + 2;
+        w.PageInformation(info);
+        w.HalftoneRegion(d, kWidth, kHeight, kGridWidth, kGridHeight, gray, {7, 1}, h);
+        Jbig2Bitmap expected(kWidth + 7, kHeight + 2);
+        expected.Combine(region, 7, 1, Jbig2Combine::Or);
+        EXPECT_TRUE(Jbig2decGives(w, expected));
+    }
+}
