@@ -702,3 +702,31 @@ TEST(Jbig2Encoder, PatternDictionariesAndHalftoneRegionsDecodeWithJbig2dec) {
         EXPECT_TRUE(Jbig2decGives(w, expected));
     }
 }
+
+// A dictionary with no new symbols that passes on every other symbol of
+// the one it imports.
+TEST(Jbig2Encoder, DictionariesReexportingImportedSymbolsDecodeWithJbig2dec) {
+    QZ_REQUIRE_TOOLS("jbig2dec");
+    for (bool huffman : {false, true}) {
+        SCOPED_TRACE(huffman ? "Huffman" : "arithmetic");
+        const std::vector<Jbig2Bitmap> glyphs = SortedForHuffman(Glyphs(300));
+        Jbig2Writer w;
+        Jbig2SymbolDictOptions d;
+        d.huffman = huffman;
+        const uint32_t first = w.SymbolDictionary(glyphs, d);
+        d.imports = {first};
+        for (size_t i = 0; i < glyphs.size(); ++i) d.exportFlags.push_back(i % 2 == 1);
+        const uint32_t second = w.SymbolDictionary(std::vector<Jbig2Bitmap>{}, d);
+        const std::vector<Jbig2Bitmap>& exported = w.Exported(second);
+        ASSERT_EQ(exported.size(), glyphs.size() / 2);
+        Jbig2PageInfo info;
+        info.width = 64;
+        info.height = 30;
+        w.PageInformation(info);
+        const std::vector<Jbig2TextInstance> instances = Layout(exported, 64, 30, 301, false);
+        Jbig2TextOptions t;
+        t.huffman = huffman;
+        w.TextRegion({second}, 64, 30, instances, {}, t);
+        EXPECT_TRUE(Jbig2decGives(w, Draw(64, 30, instances, exported)));
+    }
+}
