@@ -8,7 +8,24 @@
 // to (exported symbols, patterns, intermediate regions).
 //
 // Every stream made here is meant to be checked with jbig2dec
-// (DecodeWithJbig2dec) against the bitmap the test drew.
+// (DecodeWithJbig2dec) against the bitmap the test drew. jbig2dec 0.19
+// cannot check some well-formed streams this writer makes, so tests that
+// need jbig2dec's word avoid them:
+// - refinement in Huffman-coded text regions and dictionaries (it does not
+//   decode the refinement data), Huffman-coded aggregate symbols (it reads a
+//   symbol-ID code table there), and Huffman text regions with refinement
+//   template 0 (it skips their AT bytes);
+// - refined parts of aggregate symbols with refinement template 0 (it uses
+//   AT pixels (0, 0));
+// - intermediate generic regions (not implemented there): refine an
+//   intermediate text region instead;
+// - refinement of the page anywhere but at (0, 0) (it takes the reference
+//   from the page's corner);
+// - halftone regions with default pixel 1 (it fills them with 0x01 bytes);
+// - more than four referred-to segments unless the count is 7, 15, 23, ...
+//   (it reads floor((count + 1) / 8) retention bytes);
+// - pages of unknown height: it ends them below the lowest region, not
+//   after the last end-of-stripe row.
 
 #include <array>
 #include <cstdint>

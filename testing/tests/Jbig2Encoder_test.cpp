@@ -533,6 +533,28 @@ TEST(Jbig2Encoder, RefinementRegionsDecodeWithJbig2dec) {
         expected.Combine(target, x, y, Jbig2Combine::Or);
         EXPECT_TRUE(Jbig2decGives(w, expected));
     }
+    // Refinement of a refinement: an intermediate refinement region refers
+    // to an intermediate text region and is refined again onto the page.
+    const Jbig2Bitmap base = Jbig2Bitmap::TextLike(37, 22, seed++);
+    Jbig2Bitmap middle = base;
+    middle.Combine(Jbig2Bitmap::Noise(37, 22, seed++, 10), 0, 0, Jbig2Combine::Xor);
+    Jbig2Bitmap last = middle;
+    last.Combine(Jbig2Bitmap::Noise(37, 22, seed++, 10), 0, 0, Jbig2Combine::Or);
+    Jbig2PageInfo info;
+    info.width = 44;
+    info.height = 25;
+    info.mightContainRefinements = true;
+    Jbig2Writer w;
+    w.PageInformation(info);
+    const Jbig2Placement keep{5, 1, Jbig2Combine::Or, Jbig2RegionUse::Intermediate};
+    const uint32_t d = w.SymbolDictionary(std::vector<Jbig2Bitmap>{base}, {});
+    const uint32_t t = w.TextRegion({d}, 37, 22, {{0, 0, 0, false, {}, 0, 0}}, keep);
+    const uint32_t r = w.RefinementRegion(middle, t, keep, {1, true, {}});
+    w.RefinementRegion(last, r, {5, 1, Jbig2Combine::Or, Jbig2RegionUse::ImmediateLossless},
+                       {0, true, {{{-2, -1}, {0, 1}}}});
+    Jbig2Bitmap expected(44, 25);
+    expected.Combine(last, 5, 1, Jbig2Combine::Or);
+    EXPECT_TRUE(Jbig2decGives(w, expected));
 }
 
 struct RefAggCase {
