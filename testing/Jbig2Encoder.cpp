@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <limits>
 #include <numeric>
 #include <queue>
 #include <stdexcept>
@@ -41,6 +42,7 @@ enum SegmentType : uint8_t {
     kEndOfPage = 49,
     kEndOfStripe = 50,
     kEndOfFile = 51,
+    kTables = 53,
 };
 
 // Region segment types come in threes: intermediate, immediate, lossless.
@@ -508,6 +510,26 @@ void WriteSymbolCodeTable(BitWriter& w, const std::vector<int32_t>& lengths) {
 
 const HuffmanTable& Table(int32_t n) { return HuffmanTable::Standard(n); }
 
+int64_t TableHigh(const Jbig2HuffmanTableSpec& t) {
+    int64_t high = t.low;
+    for (const auto& [prefix, range] : t.lines) high += int64_t{1} << range;
+    return high;
+}
+
+HuffmanTable BuildUserTable(const Jbig2HuffmanTableSpec& t) {
+    using K = jbig2::HuffmanLine::Kind;
+    std::vector<jbig2::HuffmanLine> lines;
+    int64_t low = t.low;
+    for (const auto& [prefix, range] : t.lines) {
+        lines.push_back({prefix, range, static_cast<int32_t>(low), K::Normal});
+        low += int64_t{1} << range;
+    }
+    lines.push_back({t.lowerLength, 32, t.low - 1, K::Lower});
+    lines.push_back({t.upperLength, 32, static_cast<int32_t>(low), K::Upper});
+    if (t.oob) lines.push_back({t.oobLength, 0, 0, K::Oob});
+    return HuffmanTable(std::move(lines));
+}
+
 }  // namespace
 
 uint32_t Jbig2Writer::AddSegment(uint8_t type, const std::vector<uint32_t>& referredTo,
@@ -641,7 +663,9 @@ uint32_t Jbig2Writer::SymbolDictionary(const std::vector<Jbig2NewSymbol>& symbol
     // The Huffman selections must be 0 in arithmetic dictionaries, the
     // refinement template without refinement/aggregate coding.
     const uint32_t huffmanSelections =
-        o.huffman ? Unsigned(o.huffmanDh) << 2 | Unsigned(o.huffmanDw) << 4 : 0u;
+        o.huffman ? Unsigned(o.huffmanDh) << 2 | Unsigned(o.huffmanDw) << 4 |
+                        (o.userBmSize ? 0x40u : 0u)
+                  : 0u;
     Put16(s, (o.huffman ? 1u : 0u) | (o.refineAggregate ? 2u : 0u) | huffmanSelections |
                  Unsigned(o.sdTemplate) << 10 |
                  (o.refineAggregate ? Unsigned(o.refineTemplate) << 12 : 0u));
@@ -655,8 +679,15 @@ uint32_t Jbig2Writer::SymbolDictionary(const std::vector<Jbig2NewSymbol>& symbol
     ArithState st(o.refineAggregate ? codeLength : 0);
     BitWriter bits;
     BitWriter* huff = o.huffman ? &bits : nullptr;
-    const HuffmanTable& dh = Table(o.huffmanDh == 0 ? 4 : 5);
-    const HuffmanTable& dw = Table(o.huffmanDw == 0 ? 2 : 3);
+    std::vector<uint32_t> refs = o.imports;
+    auto pick = [&](int32_t selection, int32_t first, uint32_t user) {
+        if (selection != 3) return Table(first + selection);
+        refs.push_back(user);
+        return BuildUserTable(Spec(user));
+    };
+    const HuffmanTable dh = pick(o.huffman ? o.huffmanDh : 0, 4, o.dhTable);
+    const HuffmanTable dw = pick(o.huffman ? o.huffmanDw : 0, 2, o.dwTable);
+    const HuffmanTable bmSize = pick(o.huffman && o.userBmSize ? 3 : 0, 1, o.bmSizeTable);
     auto codeInt = [&](IntegerEncoder& ia, const HuffmanTable& table, int64_t v) {
         if (huff) {
             table.Encode(bits, v);
@@ -741,7 +772,7 @@ uint32_t Jbig2Writer::SymbolDictionary(const std::vector<Jbig2NewSymbol>& symbol
             }
             const std::string data =
                 o.mmrCollective ? jbig2::EncodeMmr(collective, false) : collective.PackedRows();
-            Table(1).Encode(bits, o.mmrCollective ? static_cast<int64_t>(data.size()) : 0);
+            bmSize.Encode(bits, o.mmrCollective ? static_cast<int64_t>(data.size()) : 0);
             bits.Align();
             bits.PutBytes(data);
         }
@@ -757,7 +788,6 @@ uint32_t Jbig2Writer::SymbolDictionary(const std::vector<Jbig2NewSymbol>& symbol
     }
     s += huff ? bits.Bytes() : st.mq.Finish();
 
-    std::vector<uint32_t> refs = o.imports;
     const uint32_t n = AddSegment(kSymbolDictionary, refs, s);
     std::vector<Jbig2Bitmap>& out = exported_[n];
     for (size_t k = 0; k < total; ++k) {
@@ -801,9 +831,18 @@ uint32_t Jbig2Writer::TextRegion(const std::vector<uint32_t>& dictionaries, int3
     c.dsOffset = o.dsOffset;
     c.refineTemplate = o.refineTemplate;
     c.refineAt = o.refineAt;
-    c.fs = &Table(o.huffmanFs == 0 ? 6 : 7);
-    c.ds = &Table(8 + o.huffmanDs);
-    c.dt = &Table(11 + o.huffmanDt);
+    std::vector<uint32_t> refs = dictionaries;
+    std::vector<HuffmanTable> user;  // the user tables, in reference order
+    user.reserve(3);
+    auto pick = [&](int32_t selection, int32_t first, uint32_t table) -> const HuffmanTable* {
+        if (selection != 3) return &Table(first + selection);
+        refs.push_back(table);
+        user.push_back(BuildUserTable(Spec(table)));
+        return &user.back();
+    };
+    c.fs = pick(o.huffman ? o.huffmanFs : 0, 6, o.fsTable);
+    c.ds = pick(o.huffman ? o.huffmanDs : 0, 8, o.dsTable);
+    c.dt = pick(o.huffman ? o.huffmanDt : 0, 11, o.dtTable);
     c.rdw = &Table(o.huffmanRdw == 0 ? 14 : 15);
     c.rdh = &Table(o.huffmanRdh == 0 ? 14 : 15);
     c.rdx = &Table(o.huffmanRdx == 0 ? 14 : 15);
@@ -822,7 +861,7 @@ uint32_t Jbig2Writer::TextRegion(const std::vector<uint32_t>& dictionaries, int3
         EncodeTextInstances(instances, symbols, c, st, nullptr);
         s += st.mq.Finish();
     }
-    const uint32_t n = AddSegment(RegionType(kIntermediateText, placement.use), dictionaries, s);
+    const uint32_t n = AddSegment(RegionType(kIntermediateText, placement.use), refs, s);
     regions_[n] = region;
     return n;
 }
@@ -917,6 +956,39 @@ uint32_t Jbig2Writer::HalftoneRegion(uint32_t patternDictionary, int32_t width, 
     return n;
 }
 
+uint32_t Jbig2Writer::UserTable(const Jbig2HuffmanTableSpec& t) {
+    int32_t maxPrefix = std::max({t.lowerLength, t.upperLength, t.oob ? t.oobLength : 0});
+    int32_t maxRange = 0;
+    for (const auto& [prefix, range] : t.lines) {
+        maxPrefix = std::max(maxPrefix, prefix);
+        maxRange = std::max(maxRange, range);
+    }
+    const int32_t prefixBits = std::max(1, CeilLog2(static_cast<uint64_t>(maxPrefix) + 1));
+    const int32_t rangeBits = std::max(1, CeilLog2(static_cast<uint64_t>(maxRange) + 1));
+    const int64_t high = TableHigh(t);
+    if (t.lines.empty() || prefixBits > 8 || rangeBits > 8 || high > std::numeric_limits<int32_t>::max()) {
+        throw std::invalid_argument("user Huffman table out of range");
+    }
+    std::string s;
+    Put8(s, (t.oob ? 1u : 0u) | Unsigned(prefixBits - 1) << 1 | Unsigned(rangeBits - 1) << 4);
+    Put32(s, Unsigned(t.low));
+    Put32(s, static_cast<uint32_t>(high));
+    BitWriter bits;
+    for (const auto& [prefix, range] : t.lines) {
+        bits.Put(Unsigned(prefix), prefixBits);
+        bits.Put(Unsigned(range), rangeBits);
+    }
+    bits.Put(Unsigned(t.lowerLength), prefixBits);
+    bits.Put(Unsigned(t.upperLength), prefixBits);
+    if (t.oob) bits.Put(Unsigned(t.oobLength), prefixBits);
+    // One byte more than the lines need: jbig2dec 0.19 reports a table
+    // segment that ends right after its lines as too short.
+    s += bits.Bytes() + std::string(1, '\0');
+    const uint32_t n = AddSegment(kTables, {}, s);
+    tables_[n] = t;
+    return n;
+}
+
 uint32_t Jbig2Writer::EndOfStripe(uint32_t lastRow) {
     std::string s;
     Put32(s, lastRow);
@@ -926,6 +998,15 @@ uint32_t Jbig2Writer::EndOfStripe(uint32_t lastRow) {
 uint32_t Jbig2Writer::EndOfPage() { return AddSegment(kEndOfPage, {}, {}); }
 
 uint32_t Jbig2Writer::EndOfFile() { return AddSegment(kEndOfFile, {}, {}); }
+
+const Jbig2HuffmanTableSpec& Jbig2Writer::Spec(uint32_t table) const {
+    const auto it = tables_.find(table);
+    if (it == tables_.end()) {
+        throw std::invalid_argument("segment " + std::to_string(table) +
+                                    " is no table made by this writer");
+    }
+    return it->second;
+}
 
 const std::vector<Jbig2Bitmap>& Jbig2Writer::Exported(uint32_t dictionary) const {
     const auto it = exported_.find(dictionary);

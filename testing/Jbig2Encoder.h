@@ -31,6 +31,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "testing/Jbig2Bitmap.h"
@@ -125,9 +126,15 @@ struct Jbig2SymbolDictOptions {
     bool refineAggregate = false;  // every new symbol comes from `parts`
     int32_t refineTemplate = 0;
     std::array<Jbig2At, 2> refineAt{{{-1, -1}, {-1, -1}}};
-    int32_t huffmanDh = 0;  // height deltas: 0 table B.4 (> 0 only), 1 B.5
-    int32_t huffmanDw = 0;  // width deltas: 0 table B.2 (>= 0 only), 1 B.3
+    int32_t huffmanDh = 0;  // height deltas: 0 table B.4 (> 0 only), 1 B.5, 3 user dhTable
+    int32_t huffmanDw = 0;  // width deltas: 0 table B.2 (>= 0 only), 1 B.3, 3 user dwTable
     bool mmrCollective = false;  // Huffman: height-class bitmaps MMR-coded, else uncompressed
+    bool userBmSize = false;     // collective bitmap sizes from bmSizeTable instead of B.1
+    // User tables (segments made by UserTable); referred to after the
+    // imports, in the order DH, DW, BMSIZE.
+    uint32_t dhTable = 0;
+    uint32_t dwTable = 0;
+    uint32_t bmSizeTable = 0;
     std::vector<uint32_t> imports;  // symbol dictionaries whose exports come first
     // Export flags over imported then new symbols; empty exports the new ones.
     std::vector<bool> exportFlags;
@@ -146,9 +153,14 @@ struct Jbig2TextOptions {
     std::array<Jbig2At, 2> refineAt{{{-1, -1}, {-1, -1}}};
     // Huffman table selections: FS 0 B.6, 1 B.7; DS 0 B.8, 1 B.9, 2 B.10;
     // DT 0 B.11, 1 B.12, 2 B.13; RDW/RDH/RDX/RDY 0 B.14, 1 B.15; RSIZE B.1.
+    // FS, DS and DT 3: the user tables below (segments made by
+    // UserTable), referred to after the dictionaries in that order.
     int32_t huffmanFs = 0;
     int32_t huffmanDs = 0;
     int32_t huffmanDt = 0;
+    uint32_t fsTable = 0;
+    uint32_t dsTable = 0;
+    uint32_t dtTable = 0;
     int32_t huffmanRdw = 0;
     int32_t huffmanRdh = 0;
     int32_t huffmanRdx = 0;
@@ -157,6 +169,21 @@ struct Jbig2TextOptions {
     // zero-length runs of the symbol code table); used ones get code
     // lengths by frequency.
     bool omitUnusedSymbolCodes = true;
+};
+
+// A user Huffman table: consecutive value ranges from `low` up, each a
+// (code length, range length) pair covering 2^range length values, then
+// the code lengths of the lower-range line (values below low), of the
+// upper-range line (values from the end of the last range) and, with oob,
+// of the out-of-band line. Code lengths are 1 to 255 here, range lengths 0
+// to 255 (both fields are sized to the largest).
+struct Jbig2HuffmanTableSpec {
+    int32_t low = 0;
+    std::vector<std::pair<int32_t, int32_t>> lines;
+    int32_t lowerLength = 0;
+    int32_t upperLength = 0;
+    bool oob = false;
+    int32_t oobLength = 0;
 };
 
 struct Jbig2PatternOptions {
@@ -224,6 +251,8 @@ public:
                             const std::vector<uint32_t>& grayValues,
                             const Jbig2Placement& placement,
                             const Jbig2HalftoneOptions& options = {});
+    // A table segment holding a user Huffman table.
+    uint32_t UserTable(const Jbig2HuffmanTableSpec& table);
     uint32_t EndOfStripe(uint32_t lastRow);
     uint32_t EndOfPage();
     uint32_t EndOfFile();
@@ -245,6 +274,7 @@ private:
     uint32_t Refinement(const Jbig2Bitmap& target, const Jbig2Bitmap& reference,
                         const std::vector<uint32_t>& referredTo, const Jbig2Placement& placement,
                         const Jbig2RefinementOptions& options);
+    const Jbig2HuffmanTableSpec& Spec(uint32_t table) const;
 
     bool global_ = false;
     uint32_t page_ = 1;
@@ -254,6 +284,7 @@ private:
     std::string globals_;
     std::map<uint32_t, std::vector<Jbig2Bitmap>> exported_;
     std::map<uint32_t, Jbig2Bitmap> regions_;
+    std::map<uint32_t, Jbig2HuffmanTableSpec> tables_;
 };
 
 // What jbig2dec made of a stream: the page (when it wrote one) and its

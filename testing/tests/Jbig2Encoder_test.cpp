@@ -752,3 +752,63 @@ TEST(Jbig2Encoder, DictionariesReexportingImportedSymbolsDecodeWithJbig2dec) {
         EXPECT_TRUE(Jbig2decGives(w, Draw(64, 30, instances, exported)));
     }
 }
+
+// Table segments with user Huffman tables for the dictionary's height and
+// width deltas and bitmap sizes and the text region's S and T deltas, in the
+// page stream or among the globals.
+TEST(Jbig2Encoder, UserHuffmanTablesDecodeWithJbig2dec) {
+    QZ_REQUIRE_TOOLS("jbig2dec");
+    // Every table has lower and upper lines, two an out-of-band line; the
+    // width deltas reach the lower and upper lines of theirs.
+    const Jbig2HuffmanTableSpec dh{0, {{2, 2}, {2, 3}, {3, 4}}, 4, 3, false, 0};
+    const Jbig2HuffmanTableSpec dw{-2, {{2, 2}, {2, 3}, {3, 3}}, 4, 4, true, 3};
+    const Jbig2HuffmanTableSpec bmSize{0, {{1, 5}, {2, 8}}, 3, 3, false, 0};
+    const Jbig2HuffmanTableSpec fs{-8, {{2, 3}, {1, 5}, {3, 6}}, 4, 4, false, 0};
+    const Jbig2HuffmanTableSpec ds{-3, {{2, 2}, {2, 3}, {3, 4}}, 4, 5, true, 5};
+    const Jbig2HuffmanTableSpec dt{0, {{2, 1}, {1, 2}, {3, 4}}, 4, 4, false, 0};
+    for (bool globals : {false, true}) {
+        for (bool mmr : {false, true}) {
+            SCOPED_TRACE(std::string(globals ? "tables among the globals" : "tables on the page") +
+                         (mmr ? ", MMR height classes" : ""));
+            // Heights 7 to 11 in any order, some repeated: deltas of both signs.
+            std::vector<Jbig2Bitmap> glyphs;
+            for (const auto& [w, h] : std::vector<std::pair<int32_t, int32_t>>{
+                     {5, 9}, {3, 9}, {24, 9}, {2, 9}, {6, 7}, {4, 11}, {9, 11}, {5, 8}}) {
+                glyphs.push_back(Jbig2Bitmap::Glyph(w, h, static_cast<uint32_t>(w * 31 + h)));
+            }
+            Jbig2Writer w;
+            w.SetGlobal(globals);
+            Jbig2SymbolDictOptions d;
+            d.huffman = true;
+            d.huffmanDh = 3;
+            d.dhTable = w.UserTable(dh);
+            d.huffmanDw = 3;
+            d.dwTable = w.UserTable(dw);
+            d.userBmSize = true;
+            d.bmSizeTable = w.UserTable(bmSize);
+            d.mmrCollective = mmr;
+            // Height deltas must be positive to fit this DH table; widths
+            // go down within a class, which the DW table allows.
+            std::stable_sort(glyphs.begin(), glyphs.end(), [](const Jbig2Bitmap& a, const Jbig2Bitmap& b) {
+                return a.Height() < b.Height();
+            });
+            const uint32_t dict = w.SymbolDictionary(glyphs, d);
+            Jbig2TextOptions t;
+            t.huffman = true;
+            t.logStrips = 1;
+            t.dsOffset = 2;
+            t.huffmanFs = t.huffmanDs = t.huffmanDt = 3;
+            t.fsTable = w.UserTable(fs);
+            t.dsTable = w.UserTable(ds);
+            t.dtTable = w.UserTable(dt);
+            w.SetGlobal(false);
+            Jbig2PageInfo info;
+            info.width = 90;
+            info.height = 44;
+            w.PageInformation(info);
+            const std::vector<Jbig2TextInstance> instances = Layout(glyphs, 90, 44, 400, false);
+            w.TextRegion({dict}, 90, 44, instances, {}, t);
+            EXPECT_TRUE(Jbig2decGives(w, Draw(90, 44, instances, glyphs)));
+        }
+    }
+}
