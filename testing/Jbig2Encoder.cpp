@@ -999,31 +999,31 @@ uint32_t Jbig2Writer::EndOfPage() { return AddSegment(kEndOfPage, {}, {}); }
 
 uint32_t Jbig2Writer::EndOfFile() { return AddSegment(kEndOfFile, {}, {}); }
 
-const Jbig2HuffmanTableSpec& Jbig2Writer::Spec(uint32_t table) const {
-    const auto it = tables_.find(table);
-    if (it == tables_.end()) {
-        throw std::invalid_argument("segment " + std::to_string(table) +
-                                    " is no table made by this writer");
+namespace {
+
+// What this writer keeps for a segment it made, or std::invalid_argument.
+template <typename T>
+const T& Kept(const std::map<uint32_t, T>& kept, uint32_t segment, const char* what) {
+    const auto it = kept.find(segment);
+    if (it == kept.end()) {
+        throw std::invalid_argument("segment " + std::to_string(segment) + " is no " + what +
+                                    " made by this writer");
     }
     return it->second;
+}
+
+}  // namespace
+
+const Jbig2HuffmanTableSpec& Jbig2Writer::Spec(uint32_t table) const {
+    return Kept(tables_, table, "table");
 }
 
 const std::vector<Jbig2Bitmap>& Jbig2Writer::Exported(uint32_t dictionary) const {
-    const auto it = exported_.find(dictionary);
-    if (it == exported_.end()) {
-        throw std::invalid_argument("segment " + std::to_string(dictionary) +
-                                    " is no dictionary made by this writer");
-    }
-    return it->second;
+    return Kept(exported_, dictionary, "dictionary");
 }
 
 const Jbig2Bitmap& Jbig2Writer::RegionBitmap(uint32_t region) const {
-    const auto it = regions_.find(region);
-    if (it == regions_.end()) {
-        throw std::invalid_argument("segment " + std::to_string(region) +
-                                    " is no region made by this writer");
-    }
-    return it->second;
+    return Kept(regions_, region, "region");
 }
 
 Jbig2decResult DecodeWithJbig2dec(const std::string& page, const std::string& globals) {

@@ -812,3 +812,26 @@ TEST(Jbig2Encoder, UserHuffmanTablesDecodeWithJbig2dec) {
         }
     }
 }
+
+// A fixture the encoder cannot make faithfully is refused, not written wrong.
+TEST(Jbig2Encoder, RefusesWhatItCannotCode) {
+    const Jbig2Bitmap b = Jbig2Bitmap::Noise(9, 5, 1);
+    Jbig2Writer w;
+    Jbig2GenericOptions ahead;
+    ahead.gbTemplate = 1;
+    ahead.at = {{1, 0}};  // not yet coded when the pixel is
+    EXPECT_THROW(w.GenericRegion(b, {}, ahead), std::invalid_argument);
+    Jbig2SymbolDictOptions huffman;
+    huffman.huffman = true;  // table B.4 has no height delta below 1
+    EXPECT_THROW(w.SymbolDictionary({Jbig2Bitmap(3, 5, 1), Jbig2Bitmap(3, 4, 1)}, huffman),
+                 std::invalid_argument);
+    Jbig2SymbolDictOptions refAgg;
+    refAgg.refineAggregate = true;
+    const uint32_t d = w.SymbolDictionary({b}, {});
+    refAgg.imports = {d};
+    Jbig2NewSymbol wrong{Jbig2Bitmap(20, 5), {{0, 0, 0, false, {}, 0, 0}, {0, 10, 0, false, {}, 0, 0}}};
+    EXPECT_THROW(w.SymbolDictionary(std::vector<Jbig2NewSymbol>{wrong}, refAgg),
+                 std::invalid_argument);
+    EXPECT_THROW(w.Exported(99), std::invalid_argument);
+    EXPECT_THROW(w.TextRegion({d}, 10, 10, {{1, 0, 0, false, {}, 0, 0}}, {}), std::invalid_argument);
+}
