@@ -2,6 +2,7 @@
 
 #include "filters/ASCII85Codec.h"
 #include "filters/ASCIIHexCodec.h"
+#include "filters/DCTDecode.h"
 #include "filters/FlateEncode.h"
 #include "filters/JPXDecode.h"
 #include "filters/LZWCodec.h"
@@ -83,7 +84,7 @@ TqzCCITTStream::TqzCCITTStream(core::TqzStreamPtr inner, int32_t k, bool endOfLi
 
 TqzDCTStream::TqzDCTStream(core::TqzStreamPtr inner, int32_t colorTransform)
     : TqzCodecStream(std::move(inner)), FColorTransform(colorTransform) {
-    Install(std::make_unique<TqzUndecodedDecode>(FStream.get()));
+    Install(std::make_unique<TqzDCTDecode>(FStream.get(), colorTransform));
     FEncoder = std::make_unique<core::TqzEncode>();
 }
 
