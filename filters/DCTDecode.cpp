@@ -12,38 +12,148 @@ namespace {
 // 32-bit result, whatever it was (a modular conversion since C++20).
 inline int32_t W16(int32_t x) { return static_cast<int16_t>(x); }
 
-// Samples 0..255 from any value, through the clip table's range.
-struct ClipTable {
-    uint8_t entries[3 * dctClipOffset] = {};
-    constexpr ClipTable() {
-        for (int32_t i = 0; i < dctClipOffset; ++i) {
-            entries[dctClipOffset + i] = static_cast<uint8_t>(i);
-            entries[2 * dctClipOffset + i] = 255;
-        }
+// The transform's results are 16-bit, so its samples ((x + 8) >> 4) + 128
+// lie in -1920..2175: one table covers them all without a range check.
+struct SampleTable {
+    static constexpr int32_t kOffset = 2048;
+    uint8_t entries[2 * kOffset + 256] = {};
+    constexpr SampleTable() {
+        for (int32_t i = 0; i < 2 * kOffset + 256; ++i) entries[i] = static_cast<uint8_t>(std::clamp(i - kOffset, 0, 255));
     }
 };
-constexpr ClipTable FDctClip;
+constexpr SampleTable kSample;
 
-inline uint8_t Clip(int32_t x) {
-    return FDctClip.entries[dctClipOffset + std::clamp(x, -dctClipOffset, 2 * dctClipOffset - 1)];
+// The sample of a transform result.
+inline uint8_t Sample(int32_t x) { return kSample.entries[SampleTable::kOffset + ((x + 8) >> 4) + 128]; }
+
+
+// Whether a block has no AC coefficient: it transforms to one flat value.
+inline bool DCOnly(const int16_t* coef) {
+    uint64_t words[16];
+    std::memcpy(words, coef, sizeof words);
+    uint64_t any = words[0] & ~uint64_t{0xFFFF};
+    for (int32_t i = 1; i < 16; ++i) any |= words[i];
+    return any == 0;
 }
 
-// The chroma terms of the colour conversion, one table per term.
-struct ColorTables {
-    int32_t crToR[256] = {};
-    int32_t cbToG[256] = {};
-    int32_t crToG[256] = {};
-    int32_t cbToB[256] = {};
-    constexpr ColorTables() {
-        for (int32_t i = 0; i < 256; ++i) {
-            crToR[i] = dctCrToR * (i - 128);
-            cbToG[i] = dctCbToG * (i - 128);
-            crToG[i] = dctCrToG * (i - 128);
-            cbToB[i] = dctCbToB * (i - 128);
+// What the transform makes of a block with only a DC coefficient: rows 1 to
+// 7 and the columns' AC entries stay 0, so both passes take their shortcut.
+inline uint8_t DCSample(int16_t dc, uint16_t quant) {
+    const int32_t p0 = W16(dc * quant);
+    const int32_t t = W16((dctSqrt2 * p0 + 512) >> 10);
+    return Sample(W16((dctSqrt2 * t + 8192) >> 14));
+}
+
+// One pass of the transform over eight lines at once: in[8 * k + l] is entry
+// k of line l, and so is out[8 * k + l]. Rows (first pass) and columns differ
+// in their rounding and scaling. Written lane by lane, without branches, so
+// that the compiler can run the eight lines side by side.
+template <bool Rows>
+[[gnu::always_inline]] inline void TransformPass(const int32_t* in, int32_t* out) {
+    constexpr int32_t round = Rows ? 128 : 2048;
+    constexpr int32_t shift = Rows ? 8 : 12;
+    for (int32_t l = 0; l < 8; ++l) {
+        const int32_t p0 = in[l], p1 = in[8 + l], p2 = in[16 + l], p3 = in[24 + l];
+        const int32_t p4 = in[32 + l], p5 = in[40 + l], p6 = in[48 + l], p7 = in[56 + l];
+        // A line whose entries 1 to 7 are 0 takes a shortcut of its own
+        // rounding.
+        const bool flat = (p1 | p2 | p3 | p4 | p5 | p6 | p7) == 0;
+        const int32_t dc = Rows ? W16((dctSqrt2 * p0 + 512) >> 10) : W16((dctSqrt2 * p0 + 8192) >> 14);
+        int32_t s0 = W16((dctSqrt2 * p0 + round) >> shift);
+        int32_t s1 = W16((dctSqrt2 * p4 + round) >> shift);
+        int32_t s2 = p2;
+        int32_t s3 = p6;
+        int32_t s4 = W16((dctSqrt1d2 * (p1 - p7) + round) >> shift);
+        int32_t s7 = W16((dctSqrt1d2 * (p1 + p7) + round) >> shift);
+        int32_t s5 = Rows ? W16(p3 * 16) : p3;
+        int32_t s6 = Rows ? W16(p5 * 16) : p5;
+        int32_t t = W16((s0 + s1 + 1) >> 1);
+        s1 = W16((s0 - s1 + 1) >> 1);
+        s0 = t;
+        t = W16((s2 * dctCos6 - s3 * dctSin6 + round) >> shift);
+        s3 = W16((s2 * dctSin6 + s3 * dctCos6 + round) >> shift);
+        s2 = t;
+        t = W16((s4 + s6 + 1) >> 1);
+        s6 = W16((s4 - s6 + 1) >> 1);
+        s4 = t;
+        t = W16((s7 + s5 + 1) >> 1);
+        s5 = W16((s7 - s5 + 1) >> 1);
+        s7 = t;
+        t = W16((s0 + s3 + 1) >> 1);
+        s3 = W16((s0 - s3 + 1) >> 1);
+        s0 = t;
+        t = W16((s1 + s2 + 1) >> 1);
+        s2 = W16((s1 - s2 + 1) >> 1);
+        s1 = t;
+        t = W16((s4 * dctCos3 - s7 * dctSin3 + 2048) >> 12);
+        s7 = W16((s4 * dctSin3 + s7 * dctCos3 + 2048) >> 12);
+        s4 = t;
+        t = W16((s5 * dctCos1 - s6 * dctSin1 + 2048) >> 12);
+        s6 = W16((s5 * dctSin1 + s6 * dctCos1 + 2048) >> 12);
+        s5 = t;
+        out[l] = flat ? dc : W16(s0 + s7);
+        out[56 + l] = flat ? dc : W16(s0 - s7);
+        out[8 + l] = flat ? dc : W16(s1 + s6);
+        out[48 + l] = flat ? dc : W16(s1 - s6);
+        out[16 + l] = flat ? dc : W16(s2 + s5);
+        out[40 + l] = flat ? dc : W16(s2 - s5);
+        out[24 + l] = flat ? dc : W16(s3 + s4);
+        out[32 + l] = flat ? dc : W16(s3 - s4);
+    }
+}
+
+// The inverse DCT of one block of coefficients (row-major) into 8 x 8
+// samples: dequantised, rows, then columns, every intermediate 16-bit.
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+void InverseDCT(const int16_t* coef, const uint16_t* quant, uint8_t* out) {
+    int32_t a[64], b[64];
+    // Transposed, so that the rows become the lanes of the first pass.
+    for (int32_t r = 0; r < 8; ++r)
+        for (int32_t k = 0; k < 8; ++k) a[8 * k + r] = W16(coef[8 * r + k] * quant[8 * r + k]);
+    TransformPass<true>(a, b);
+    // b[8 * k + r] is entry k of row r; the columns become the lanes.
+    for (int32_t r = 0; r < 8; ++r)
+        for (int32_t k = 0; k < 8; ++k) a[8 * r + k] = b[8 * k + r];
+    TransformPass<false>(a, b);
+    for (int32_t i = 0; i < 64; ++i) out[i] = static_cast<uint8_t>(std::clamp(((b[i] + 8) >> 4) + 128, 0, 255));
+}
+
+// YCbCr to RGB, or YCCK to CMYK when `k` is given, for one row: in blocks
+// of plain arithmetic the compiler can run side by side, then interleaved.
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+void ConvertRow(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, const uint8_t* k, uint8_t* out,
+                size_t width) {
+    constexpr size_t chunk = 64;
+    uint8_t red[chunk], green[chunk], blue[chunk];
+    for (size_t x0 = 0; x0 < width; x0 += chunk) {
+        const size_t n = std::min(chunk, width - x0);
+        for (size_t i = 0; i < n; ++i) {
+            const int32_t luma = y[x0 + i] * 65536 + 32768;
+            const int32_t b1 = cb[x0 + i] - 128, r1 = cr[x0 + i] - 128;
+            red[i] = static_cast<uint8_t>(std::clamp((luma + dctCrToR * r1) >> 16, 0, 255));
+            green[i] = static_cast<uint8_t>(std::clamp((luma + dctCbToG * b1 + dctCrToG * r1) >> 16, 0, 255));
+            blue[i] = static_cast<uint8_t>(std::clamp((luma + dctCbToB * b1) >> 16, 0, 255));
+        }
+        if (k) {
+            for (size_t i = 0; i < n; ++i, out += 4) {
+                out[0] = static_cast<uint8_t>(255 - red[i]);
+                out[1] = static_cast<uint8_t>(255 - green[i]);
+                out[2] = static_cast<uint8_t>(255 - blue[i]);
+                out[3] = k[x0 + i];
+            }
+        } else {
+            for (size_t i = 0; i < n; ++i, out += 3) {
+                out[0] = red[i];
+                out[1] = green[i];
+                out[2] = blue[i];
+            }
         }
     }
-};
-constexpr ColorTables kColor;
+}
 
 // Largest coefficient store an image may ask for, all components together.
 constexpr int64_t kMaxCoefficientBytes = core::kMaxFileDrivenAllocation;
@@ -74,6 +184,23 @@ int64_t TqzDCTDecode::GetPosition() {
 // ---------------------------------------------------------------- entropy bits
 
 void TqzDCTDecode::FillBits() {
+    // Eight buffered bytes none of which is 0xFF go in at once, as many as
+    // fit.
+    if (!FMarkerHit && FBitCount <= 56 && FInput.Available() >= 8) {
+        uint64_t w;
+        std::memcpy(&w, FInput.Data(), 8);
+        const uint64_t x = ~w;
+        if (((x - 0x0101010101010101u) & ~x & 0x8080808080808080u) == 0) {
+            const int32_t n = (64 - FBitCount) / 8;
+            const int32_t filled = FBitCount + 8 * n;
+            uint64_t bits = __builtin_bswap64(w) >> FBitCount;
+            if (filled < 64) bits &= ~(~uint64_t{0} >> filled);
+            FBitBuf |= bits;
+            FBitCount = filled;
+            FInput.Consume(static_cast<uint32_t>(n));
+            return;
+        }
+    }
     while (FBitCount <= 56 && !FMarkerHit) {
         const int c = FInput.Next();
         if (c < 0) {
@@ -98,7 +225,7 @@ void TqzDCTDecode::FillBits() {
     }
 }
 
-int TqzDCTDecode::ReadBit() {
+inline int TqzDCTDecode::ReadBit() {
     if (FBitCount == 0) {
         FillBits();
         if (FBitCount == 0) return -1;
@@ -109,7 +236,7 @@ int TqzDCTDecode::ReadBit() {
     return bit;
 }
 
-int32_t TqzDCTDecode::ReadBits(int32_t n) {
+inline int32_t TqzDCTDecode::ReadBits(int32_t n) {
     if (n == 0) return 0;
     if (FBitCount < n) {
         FillBits();
@@ -121,7 +248,7 @@ int32_t TqzDCTDecode::ReadBits(int32_t n) {
     return v;
 }
 
-int TqzDCTDecode::DecodeHuffSym(const DCTHuffTable& table) {
+inline int TqzDCTDecode::DecodeHuffSym(const DCTHuffTable& table) {
     constexpr int32_t look = DCTHuffTable::kLookBits;
     if (FBitCount < 16) FillBits();
     int32_t code = 0;
@@ -152,7 +279,7 @@ int TqzDCTDecode::DecodeHuffSym(const DCTHuffTable& table) {
     return -1;
 }
 
-bool TqzDCTDecode::ReadAmp(int32_t size, int32_t& value) {
+inline bool TqzDCTDecode::ReadAmp(int32_t size, int32_t& value) {
     if (size == 0) {
         value = 0;
         return true;
@@ -526,7 +653,10 @@ void TqzDCTDecode::Reset() {
         do {
             FRestartMarker = 0xD0;
             Restart();
-            DecodeScan();
+            // A band that holds no coefficient reads nothing: not worth a
+            // visit of every block.
+            const bool empty = FProgressive && FScanInfo.FirstCoeff > std::min(FScanInfo.LastCoeff, 63);
+            if (!empty) DecodeScan();
             ClearBits();
         } while (++scans < kMaxScans && ReadHeader());
         FInput.Release();
@@ -699,102 +829,7 @@ void TqzDCTDecode::DecodeScan() {
 }
 
 void TqzDCTDecode::TransformDataUnit(const int16_t* coef, const uint16_t* quant, uint8_t* out) const {
-    int32_t v[64];
-    for (int32_t i = 0; i < 64; ++i) v[i] = W16(coef[i] * quant[i]);
-    // Rows.
-    for (int32_t r = 0; r < 64; r += 8) {
-        int32_t* p = v + r;
-        if ((p[1] | p[2] | p[3] | p[4] | p[5] | p[6] | p[7]) == 0) {
-            const int32_t t = W16((dctSqrt2 * p[0] + 512) >> 10);
-            for (int32_t k = 0; k < 8; ++k) p[k] = t;
-            continue;
-        }
-        int32_t s0 = W16((dctSqrt2 * p[0] + 128) >> 8);
-        int32_t s1 = W16((dctSqrt2 * p[4] + 128) >> 8);
-        int32_t s2 = p[2];
-        int32_t s3 = p[6];
-        int32_t s4 = W16((dctSqrt1d2 * (p[1] - p[7]) + 128) >> 8);
-        int32_t s7 = W16((dctSqrt1d2 * (p[1] + p[7]) + 128) >> 8);
-        int32_t s5 = W16(p[3] * 16);
-        int32_t s6 = W16(p[5] * 16);
-        int32_t t = W16((s0 + s1 + 1) >> 1);
-        s1 = W16((s0 - s1 + 1) >> 1);
-        s0 = t;
-        t = W16((s2 * dctCos6 - s3 * dctSin6 + 128) >> 8);
-        s3 = W16((s2 * dctSin6 + s3 * dctCos6 + 128) >> 8);
-        s2 = t;
-        t = W16((s4 + s6 + 1) >> 1);
-        s6 = W16((s4 - s6 + 1) >> 1);
-        s4 = t;
-        t = W16((s7 + s5 + 1) >> 1);
-        s5 = W16((s7 - s5 + 1) >> 1);
-        s7 = t;
-        t = W16((s0 + s3 + 1) >> 1);
-        s3 = W16((s0 - s3 + 1) >> 1);
-        s0 = t;
-        t = W16((s1 + s2 + 1) >> 1);
-        s2 = W16((s1 - s2 + 1) >> 1);
-        s1 = t;
-        t = W16((s4 * dctCos3 - s7 * dctSin3 + 2048) >> 12);
-        s7 = W16((s4 * dctSin3 + s7 * dctCos3 + 2048) >> 12);
-        s4 = t;
-        t = W16((s5 * dctCos1 - s6 * dctSin1 + 2048) >> 12);
-        s6 = W16((s5 * dctSin1 + s6 * dctCos1 + 2048) >> 12);
-        s5 = t;
-        p[0] = W16(s0 + s7);
-        p[7] = W16(s0 - s7);
-        p[1] = W16(s1 + s6);
-        p[6] = W16(s1 - s6);
-        p[2] = W16(s2 + s5);
-        p[5] = W16(s2 - s5);
-        p[3] = W16(s3 + s4);
-        p[4] = W16(s3 - s4);
-    }
-    // Columns.
-    for (int32_t col = 0; col < 8; ++col) {
-        int32_t* p = v + col;
-        if ((p[8] | p[16] | p[24] | p[32] | p[40] | p[48] | p[56]) == 0) {
-            const int32_t t = W16((dctSqrt2 * p[0] + 8192) >> 14);
-            const uint8_t sample = Clip(((t + 8) >> 4) + 128);
-            for (int32_t k = 0; k < 64; k += 8) out[col + k] = sample;
-            continue;
-        }
-        int32_t s0 = W16((dctSqrt2 * p[0] + 2048) >> 12);
-        int32_t s1 = W16((dctSqrt2 * p[32] + 2048) >> 12);
-        int32_t s2 = p[16];
-        int32_t s3 = p[48];
-        int32_t s4 = W16((dctSqrt1d2 * (p[8] - p[56]) + 2048) >> 12);
-        int32_t s7 = W16((dctSqrt1d2 * (p[8] + p[56]) + 2048) >> 12);
-        int32_t s5 = p[24];
-        int32_t s6 = p[40];
-        int32_t t = W16((s0 + s1 + 1) >> 1);
-        s1 = W16((s0 - s1 + 1) >> 1);
-        s0 = t;
-        t = W16((s2 * dctCos6 - s3 * dctSin6 + 2048) >> 12);
-        s3 = W16((s2 * dctSin6 + s3 * dctCos6 + 2048) >> 12);
-        s2 = t;
-        t = W16((s4 + s6 + 1) >> 1);
-        s6 = W16((s4 - s6 + 1) >> 1);
-        s4 = t;
-        t = W16((s7 + s5 + 1) >> 1);
-        s5 = W16((s7 - s5 + 1) >> 1);
-        s7 = t;
-        t = W16((s0 + s3 + 1) >> 1);
-        s3 = W16((s0 - s3 + 1) >> 1);
-        s0 = t;
-        t = W16((s1 + s2 + 1) >> 1);
-        s2 = W16((s1 - s2 + 1) >> 1);
-        s1 = t;
-        t = W16((s4 * dctCos3 - s7 * dctSin3 + 2048) >> 12);
-        s7 = W16((s4 * dctSin3 + s7 * dctCos3 + 2048) >> 12);
-        s4 = t;
-        t = W16((s5 * dctCos1 - s6 * dctSin1 + 2048) >> 12);
-        s6 = W16((s5 * dctSin1 + s6 * dctCos1 + 2048) >> 12);
-        s5 = t;
-        const int32_t r[8] = {W16(s0 + s7), W16(s1 + s6), W16(s2 + s5), W16(s3 + s4),
-                              W16(s3 - s4), W16(s2 - s5), W16(s1 - s6), W16(s0 - s7)};
-        for (int32_t k = 0; k < 8; ++k) out[col + 8 * k] = Clip(((r[k] + 8) >> 4) + 128);
-    }
+    InverseDCT(coef, quant, out);
 }
 
 void TqzDCTDecode::StoreBlock(int32_t comp, const uint8_t* samples, int32_t x0, int32_t y0) {
@@ -820,9 +855,26 @@ void TqzDCTDecode::StoreBlock(int32_t comp, const uint8_t* samples, int32_t x0, 
     }
 }
 
+void TqzDCTDecode::StoreFlat(int32_t comp, uint8_t sample, int32_t x0, int32_t y0) {
+    const int32_t w = FMCUWidth / FCompInfo[comp].hSample;
+    const int32_t h = FMCUHeight / FCompInfo[comp].vSample;
+    const auto stride = static_cast<size_t>(FBufWidth);
+    uint8_t* dst = FRowBuf[comp].data() + static_cast<size_t>(y0) * stride + static_cast<size_t>(x0);
+    for (int32_t r = 0; r < h; ++r) std::memset(dst + static_cast<size_t>(r) * stride, sample, static_cast<size_t>(w));
+}
+
+void TqzDCTDecode::TransformAndStore(int32_t comp, const int16_t* coef, const uint16_t* quant, int32_t x0, int32_t y0) {
+    if (DCOnly(coef)) {
+        StoreFlat(comp, DCSample(coef[0], quant[0]), x0, y0);
+        return;
+    }
+    uint8_t samples[64];
+    TransformDataUnit(coef, quant, samples);
+    StoreBlock(comp, samples, x0, y0);
+}
+
 bool TqzDCTDecode::DecodeMCURowSequential() {
     int16_t coef[64];
-    uint8_t samples[64];
     for (int32_t mx = 0; mx < FMCUsX; ++mx) {
         if (FRestartInterval > 0 && FRestartCtr == 0 && !ReadRestartMarker()) return false;
         for (int32_t c = 0; c < FNumComps; ++c) {
@@ -833,8 +885,7 @@ bool TqzDCTDecode::DecodeMCURowSequential() {
             for (int32_t y = 0; y < v; ++y) {
                 for (int32_t x = 0; x < h; ++x) {
                     if (!DecodeSequentialUnit(c, coef)) return false;
-                    TransformDataUnit(coef, quant, samples);
-                    StoreBlock(c, samples, (mx * h + x) * bw, y * bh);
+                    TransformAndStore(c, coef, quant, (mx * h + x) * bw, y * bh);
                 }
             }
         }
@@ -844,7 +895,6 @@ bool TqzDCTDecode::DecodeMCURowSequential() {
 }
 
 void TqzDCTDecode::TransformMCURow() {
-    uint8_t samples[64];
     for (int32_t c = 0; c < FNumComps; ++c) {
         const int32_t h = FCompInfo[c].hSample, v = FCompInfo[c].vSample;
         const int32_t bw = FMCUWidth / h, bh = FMCUHeight / v;
@@ -852,10 +902,7 @@ void TqzDCTDecode::TransformMCURow() {
         for (int32_t y = 0; y < v; ++y) {
             const int16_t* coef = FFrameBuf[c].data() + static_cast<size_t>(FMCURow * v + y) *
                                                             static_cast<size_t>(FBlocksWide[c]) * 64;
-            for (int32_t bx = 0; bx < FBlocksWide[c]; ++bx, coef += 64) {
-                TransformDataUnit(coef, quant, samples);
-                StoreBlock(c, samples, bx * bw, y * bh);
-            }
+            for (int32_t bx = 0; bx < FBlocksWide[c]; ++bx, coef += 64) TransformAndStore(c, coef, quant, bx * bw, y * bh);
         }
     }
 }
@@ -884,25 +931,7 @@ void TqzDCTDecode::ConvertMCURow(int32_t rows) {
             }
             continue;
         }
-        for (size_t x = 0; x < width; ++x) {
-            const int32_t y = c0[x] * 65536 + 32768;
-            const uint8_t cb = c1[x], cr = c2[x];
-            const uint8_t red = Clip((y + kColor.crToR[cr]) >> 16);
-            const uint8_t green = Clip((y + kColor.cbToG[cb] + kColor.crToG[cr]) >> 16);
-            const uint8_t blue = Clip((y + kColor.cbToB[cb]) >> 16);
-            if (c3) {
-                out[0] = static_cast<uint8_t>(255 - red);
-                out[1] = static_cast<uint8_t>(255 - green);
-                out[2] = static_cast<uint8_t>(255 - blue);
-                out[3] = c3[x];
-                out += 4;
-            } else {
-                out[0] = red;
-                out[1] = green;
-                out[2] = blue;
-                out += 3;
-            }
-        }
+        ConvertRow(c0, c1, c2, c3, out, width);
     }
 }
 

@@ -32,7 +32,6 @@ inline constexpr int32_t dctCrToR = 91881;
 inline constexpr int32_t dctCbToG = -22553;
 inline constexpr int32_t dctCrToG = -46802;
 inline constexpr int32_t dctCbToB = 116130;
-inline constexpr int32_t dctClipOffset = 256;
 
 // Position in the 8 x 8 block (row-major) of the n-th coefficient in coding
 // order.
@@ -133,6 +132,8 @@ private:
     bool Correct(int16_t& coef);
     void TransformDataUnit(const int16_t* coef, const uint16_t* quant, uint8_t* out) const;
     void StoreBlock(int32_t comp, const uint8_t* samples, int32_t x0, int32_t y0);
+    void StoreFlat(int32_t comp, uint8_t sample, int32_t x0, int32_t y0);
+    void TransformAndStore(int32_t comp, const int16_t* coef, const uint16_t* quant, int32_t x0, int32_t y0);
 
     void FillBits();
     void ClearBits() {
