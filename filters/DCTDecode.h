@@ -9,6 +9,15 @@
 // sequential interleaved image holds one MCU row at a time; a progressive or
 // non-interleaved one holds its quantised coefficients (16 bits each) and is
 // transformed one MCU row at a time as it is read.
+//
+// Hostile headers: a header this decoder cannot use (unsupported frame,
+// precision other than 8, sampling factors outside 1-4 or not dividing the
+// largest, table indexes above 3, tables a scan uses but nobody defined,
+// Huffman tables with more than 256 symbols or codes that do not fit their
+// lengths, a second frame) yields an image of no bytes. A progressive or
+// non-interleaved image whose coefficients would pass
+// kMaxFileDrivenAllocation, or whose samples would pass the output ceiling,
+// is refused before anything is allocated: every read raises ExDecodeLimit.
 
 #include <array>
 #include <cstdint>

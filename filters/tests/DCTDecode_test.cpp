@@ -457,6 +457,8 @@ TEST_F(DCTDecodeTest, BadHeadersYieldNoBytes) {
         {"sampling factor 0", patched(sof.begin + 11, 0x01)},
         {"sampling factor 5", patched(sof.begin + 11, 0x15)},
         {"quantisation table 4", patched(sof.begin + 12, 4)},
+        {"sampling 3 against 2 (not a whole step)",
+         jpeg.substr(0, sof.begin + 11) + "\x31" + jpeg.substr(sof.begin + 12, 2) + "\x21" + jpeg.substr(sof.begin + 15)},
         {"component count 5", patched(sof.begin + 9, 5)},
         {"lossless frame (SOF3)", patched(sof.begin + 1, 0xC3)},
         {"arithmetic frame (SOF9)", patched(sof.begin + 1, 0xC9)},
