@@ -109,9 +109,10 @@ __attribute__((target_clones("avx2", "default")))
 #endif
 void InverseDCT(const int16_t* coef, const uint16_t* quant, uint8_t* out) {
     int32_t a[64], b[64];
+    for (int32_t i = 0; i < 64; ++i) b[i] = W16(coef[i] * quant[i]);
     // Transposed, so that the rows become the lanes of the first pass.
     for (int32_t r = 0; r < 8; ++r)
-        for (int32_t k = 0; k < 8; ++k) a[8 * k + r] = W16(coef[8 * r + k] * quant[8 * r + k]);
+        for (int32_t k = 0; k < 8; ++k) a[8 * k + r] = b[8 * r + k];
     TransformPass<true>(a, b);
     // b[8 * k + r] is entry k of row r; the columns become the lanes.
     for (int32_t r = 0; r < 8; ++r)
