@@ -3,33 +3,13 @@
 #include "filters/ASCII85Codec.h"
 #include "filters/ASCIIHexCodec.h"
 #include "filters/CCITTDecode.h"
+#include "filters/DCTDecode.h"
 #include "filters/FlateEncode.h"
 #include "filters/JPXDecode.h"
 #include "filters/LZWCodec.h"
 #include "filters/RunLengthCodec.h"
 
 namespace qz::filters {
-
-namespace {
-
-// Stands in for a decoder this folder does not have yet: no data at all,
-// never a guess at it.
-class TqzUndecodedDecode final : public TqzCodecDecode {
-public:
-    explicit TqzUndecodedDecode(core::TqzStream* stream) : FStream(stream) {}
-    int LookChar() override { return -1; }
-    int GetChar() override { return -1; }
-    void Reset() override {
-        if (!FStream) throw core::streams::ExInvalidStream();
-        FStream->Reset();
-    }
-    int32_t Read(uint8_t*, uint32_t) override { return 0; }
-
-private:
-    core::TqzStream* FStream;
-};
-
-}  // namespace
 
 TqzFlateStream::TqzFlateStream(core::TqzStreamPtr inner, int32_t predictor, int32_t columns,
                                int32_t colors, int32_t bitsPerComponent)
@@ -85,7 +65,7 @@ TqzCCITTStream::TqzCCITTStream(core::TqzStreamPtr inner, int32_t k, bool endOfLi
 
 TqzDCTStream::TqzDCTStream(core::TqzStreamPtr inner, int32_t colorTransform)
     : TqzCodecStream(std::move(inner)), FColorTransform(colorTransform) {
-    Install(std::make_unique<TqzUndecodedDecode>(FStream.get()));
+    Install(std::make_unique<TqzDCTDecode>(FStream.get(), colorTransform));
     FEncoder = std::make_unique<core::TqzEncode>();
 }
 

@@ -4,9 +4,9 @@
 // A codec stream shares ownership of its inner stream (the link below it in
 // a chain); its decoder and encoder borrow it. GetSize is 0 for all of them.
 //
-// CCITT fax and DCT data are recognised, with their parameters, but not yet
-// decoded here: their streams read as end of data, and the writer copies
-// their stored bytes (GetType tells it which they are).
+// CCITT fax and DCT data read decoded, for the page content that draws
+// them; the writer still copies their stored bytes (GetType tells it which
+// they are), since an image is never decoded just to be written again.
 
 #include <cstdint>
 

@@ -5,10 +5,10 @@
 // link below it; the stream object returned owns its dictionary and shares
 // the chain. Never instantiated.
 //
-// Filters whose decoders this system does not have yet (CCITT fax, DCT,
-// JBIG2) still make streams of their own kind, so the save rule knows their
-// data and copies it as stored; a filter it does not know at all reads
-// through an end-of-data stream.
+// Image filters (CCITT fax, DCT, JBIG2, JPX) make streams of their own kind,
+// so the save rule knows their data and copies it as stored; JBIG2 data is
+// not decoded yet. A filter this system does not know at all reads through
+// an end-of-data stream.
 
 #include <memory>
 #include <string_view>
