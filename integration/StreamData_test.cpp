@@ -197,7 +197,12 @@ TEST_P(StreamDataFax, GivesTheBitmapGhostscriptEncoded) {
 
     const RunResult ours = StreamData(dir.File("x.pdf"), std::to_string(image));
     ASSERT_TRUE(ours.Succeeded()) << ours.Describe();
-    EXPECT_TRUE(ours.out == bits) << "got " << ours.out.size() << " bytes, want " << bits.size();
+    ASSERT_EQ(ours.out.size(), bits.size());
+    // The bits that pad a row to whole bytes are no pixels.
+    std::string got = ours.out;
+    const auto padding = static_cast<char>(columns % 8 == 0 ? 0 : 0xFF >> (columns % 8));
+    for (int32_t y = 0; y < rows; ++y) got[static_cast<size_t>(y * stride + stride - 1)] &= static_cast<char>(~padding);
+    EXPECT_TRUE(got == bits);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, StreamDataFax,
