@@ -2,12 +2,16 @@
 
 #include <exception>
 
+#include "filters/jbig2/GenericRegion.h"
 #include "filters/jbig2/Limits.h"
 
 namespace qz::filters::jbig2 {
 
 std::unique_ptr<TqzISegmentData> MakeSegmentData(uint32_t ASegmentType) {
     switch (ASegmentType) {
+        case 36:
+        case 38:
+        case 39: return std::make_unique<TqzGenericRegion>();
         case 48: return std::make_unique<TqzPageInformation>();
         case 50: return std::make_unique<TqzEndOfStripe>();
         case 52: return std::make_unique<TqzProfiles>();
