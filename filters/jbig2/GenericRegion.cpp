@@ -85,18 +85,8 @@ void TqzGenericRegion::ParseHeader() {
     FgbTemplate = static_cast<int32_t>((flags >> 1) & 3);
     FisTPGDon = ((flags >> 3) & 1) != 0;
     FuseExtTemplates = ((flags >> 4) & 1) != 0;
-    FgbAtX.clear();
-    FgbAtY.clear();
-    if (!FisMMREncoded) {
-        const int32_t pairs = FgbTemplate == 0 ? (FuseExtTemplates ? 12 : 4) : 1;
-        for (int32_t i = 0; i < pairs; ++i) {
-            const int64_t x = s.ReadBits(8);
-            const int64_t y = s.ReadBits(8);
-            if (x < 0 || y < 0) throw TqzJBIG2Error(kSegmentDataTruncated);
-            FgbAtX.push_back(static_cast<int16_t>(static_cast<int8_t>(x)));
-            FgbAtY.push_back(static_cast<int16_t>(static_cast<int8_t>(y)));
-        }
-    }
+    const int32_t pairs = FisMMREncoded ? 0 : (FgbTemplate == 0 ? (FuseExtTemplates ? 12 : 4) : 1);
+    ReadAtPixels(s, pairs, FgbAtX, FgbAtY);
     FdataHeaderOffset = 0;
     FdataHeaderLength = s.GetStreamPos();
     FdataOffset = FdataHeaderLength;

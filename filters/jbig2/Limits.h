@@ -33,6 +33,10 @@ inline constexpr int32_t kMaxHuffmanRangeLength = 32;
 // of the window read as 0xFF). Sound data needs at most a few; past this
 // the data is exhausted and decoding stops instead of running on forever.
 inline constexpr int64_t kMaxArithmeticBytesPastEnd = 256;
+// Regions decoded inside the decoding of another (a refinement of a
+// refinement of ...); sound files go one or two deep, and a chain of
+// thousands must not exhaust the stack.
+inline constexpr int32_t kMaxRegionReferenceDepth = 32;
 // Bits of one symbol ID read by the integer decoder: the context store has
 // 2^n entries.
 inline constexpr int32_t kMaxSymbolCodeLength = 24;

@@ -15,6 +15,18 @@ uint32_t Need(TqzIOStream& s, int32_t bits) {
 
 }  // namespace
 
+void ReadAtPixels(TqzIOStream& As, int32_t Apairs, std::vector<int16_t>& AatX, std::vector<int16_t>& AatY) {
+    AatX.clear();
+    AatY.clear();
+    for (int32_t i = 0; i < Apairs; ++i) {
+        const int64_t x = As.ReadBits(8);
+        const int64_t y = As.ReadBits(8);
+        if (x < 0 || y < 0) throw TqzJBIG2Error(kSegmentDataTruncated);
+        AatX.push_back(static_cast<int16_t>(static_cast<int8_t>(x)));
+        AatY.push_back(static_cast<int16_t>(static_cast<int8_t>(y)));
+    }
+}
+
 void TqzRegionSegmentInformation::ParseHeader() {
     if (!FsubInputStream) throw TqzJBIG2Error(kSegmentDataTruncated);
     TqzIOStream& s = *FsubInputStream;

@@ -143,6 +143,10 @@ public:
 // Profiles (type 52): nothing is read.
 class TqzProfiles : public TqzISegmentData {};
 
+// Reads `Apairs` adaptive-pixel offsets (signed bytes x, then y) into the
+// two arrays, replacing what they held; data that ends raises.
+void ReadAtPixels(TqzIOStream& As, int32_t Apairs, std::vector<int16_t>& AatX, std::vector<int16_t>& AatY);
+
 inline constexpr const char* kSegmentDataTruncated = "JBIG2 segment data ends too early";
 
 }  // namespace qz::filters::jbig2

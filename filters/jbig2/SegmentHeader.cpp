@@ -4,6 +4,7 @@
 
 #include "filters/jbig2/GenericRegion.h"
 #include "filters/jbig2/Limits.h"
+#include "filters/jbig2/RefinementRegion.h"
 
 namespace qz::filters::jbig2 {
 
@@ -12,6 +13,9 @@ std::unique_ptr<TqzISegmentData> MakeSegmentData(uint32_t ASegmentType) {
         case 36:
         case 38:
         case 39: return std::make_unique<TqzGenericRegion>();
+        case 40:
+        case 42:
+        case 43: return std::make_unique<TqzGenericRefinementRegion>();
         case 48: return std::make_unique<TqzPageInformation>();
         case 50: return std::make_unique<TqzEndOfStripe>();
         case 52: return std::make_unique<TqzProfiles>();

@@ -25,6 +25,13 @@ public:
     virtual TqzSegmentHeader* ResolveSegment(uint32_t APageAssociation, uint32_t ASegmentNr) = 0;
     // The page information of a page, when the document has read it.
     virtual TqzPageInformation* GetPageInformation(uint32_t /*APageAssociation*/) { return nullptr; }
+    // The reference of a refinement region that refers to no segment: the
+    // part of the page bitmap composed so far that lies under `ARegion`.
+    // None when the page cannot give it.
+    virtual TqzBitmapPtr GetPageReference(uint32_t /*APageAssociation*/,
+                                          const TqzRegionSegmentInformation& /*ARegion*/) {
+        return nullptr;
+    }
 };
 
 class TqzSegmentHeader {
@@ -63,6 +70,7 @@ public:
     TqzISegmentData* GetSegmentData();
     // The page information of this header's page, when the document has it.
     TqzPageInformation* GetPageInformation() const;
+    TqzSegmentLookup* GetDocument() const { return FDocument; }
 
     static constexpr const char* kParseError = "segment rendring error";
 
