@@ -1,5 +1,5 @@
 #pragma once
-// TqzMMRDecompressor: the two-dimensional (T.6) coding of generic regions,
+// TqzMMRDecompressor: the two-dimensional fax (G4) coding of generic regions,
 // collective symbol bitmaps and halftone planes. It reads the whole window
 // of a reader it does not own, keeps its bit position between calls (the
 // planes of a halftone region follow one another) and hands out new bitmaps

@@ -82,7 +82,7 @@ TEST(JBIG2MMRDecompressor, CorruptDataStaysInsideItsArrays) {
     }
 }
 
-// T.6 data of `b` made by Ghostscript's CCITTFax encoder.
+// G4 data of `b` made by Ghostscript's CCITTFax encoder.
 std::vector<uint8_t> GhostscriptG4(const TqzImageBitmap& b, const qz::testing::TempDir& dir) {
     std::string hex;
     static const char* digits = "0123456789abcdef";
