@@ -1,0 +1,44 @@
+#pragma once
+// Ceilings for the sizes and counts a JBIG2 data stream may ask for. Each
+// lies far above what sound files use; hostile data must not make the
+// decoder allocate or loop beyond them.
+
+#include <cstdint>
+
+#include "core/Limits.h"
+
+namespace qz::filters::jbig2 {
+
+// Pixels of one bitmap (page, region, symbol, pattern): a 600 dpi A0 page
+// has some 650 million; anything larger is not an image a PDF shows.
+inline constexpr int64_t kMaxBitmapPixels = int64_t{1} << 30;
+// Bytes of one bitmap, the shared ceiling on allocations a file may ask for.
+inline constexpr int64_t kMaxBitmapBytes = core::kMaxFileDrivenAllocation;
+// Width or height of a bitmap: kept below 2^31 so that every pixel
+// coordinate and every coordinate plus a small offset fits in 32 bits.
+inline constexpr int64_t kMaxBitmapDimension = (int64_t{1} << 30) - 1;
+// Referred-to segments of one header; real files refer to a handful (a text
+// region to its dictionaries and tables).
+inline constexpr int64_t kMaxReferredToSegments = 1 << 16;
+// Lines of one Huffman table; the standard tables have at most 21 and a
+// user table that covers its range with 2^16 lines is already absurd.
+inline constexpr int64_t kMaxHuffmanTableLines = 1 << 16;
+// Longest Huffman code; the standard tables stop at 9 bits and the symbol-ID
+// code lengths at 31, and longer codes would overflow the code arithmetic.
+inline constexpr int32_t kMaxHuffmanCodeLength = 32;
+// Largest range length of a Huffman line: the value bits must fit the 32-bit
+// value arithmetic.
+inline constexpr int32_t kMaxHuffmanRangeLength = 32;
+// Bytes the MQ decoder may invent after its data ended (markers and the end
+// of the window read as 0xFF). Sound data needs at most a few; past this
+// the data is exhausted and decoding stops instead of running on forever.
+inline constexpr int64_t kMaxArithmeticBytesPastEnd = 256;
+// Regions decoded inside the decoding of another (a refinement of a
+// refinement of ...); sound files go one or two deep, and a chain of
+// thousands must not exhaust the stack.
+inline constexpr int32_t kMaxRegionReferenceDepth = 32;
+// Bits of one symbol ID read by the integer decoder: the context store has
+// 2^n entries.
+inline constexpr int32_t kMaxSymbolCodeLength = 24;
+
+}  // namespace qz::filters::jbig2
