@@ -4,6 +4,12 @@
 // transform decisions, and damaged or hostile headers and data.
 
 #include <gtest/gtest.h>
+#include <malloc.h>
+#if defined(__SANITIZE_ADDRESS__)
+// The address sanitizer's count of heap bytes in use (its malloc keeps no
+// statistics of its own).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#endif
 
 #include <algorithm>
 #include <cctype>
@@ -507,6 +513,46 @@ TEST_F(DCTDecodeTest, HugeDimensions) {
             // The 16 x 16 image's data fill at most the first MCU rows.
             EXPECT_LE(ReadBlocks(s, 4096).size(), 65535u * 16u);
         }
+    }
+}
+
+// Bytes the process has on the heap now; 0 where nothing can tell.
+size_t HeapInUse() {
+#if defined(__SANITIZE_ADDRESS__)
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    return mallinfo2().uordblks;
+#endif
+}
+
+// A sequential image is decoded an MCU row at a time: reading the first rows
+// of a 100-megapixel image holds a few of its rows, not the image.
+TEST_F(DCTDecodeTest, FirstRowsOfAHugeImageHoldOnlyAFewRows) {
+    constexpr uint32_t kSide = 10000;
+    std::string jpeg = tools.Cjpeg(Flat(8, 8, 1, 128), {"-grayscale"});
+    const Segment sof = First(Segments(jpeg), 0xC0);
+    jpeg[sof.begin + 5] = static_cast<char>(kSide >> 8);
+    jpeg[sof.begin + 6] = static_cast<char>(kSide & 0xFF);
+    jpeg[sof.begin + 7] = static_cast<char>(kSide >> 8);
+    jpeg[sof.begin + 8] = static_cast<char>(kSide & 0xFF);
+    // Every block: DC difference 0 ("00") and end of block ("1010") in the
+    // standard luminance tables cjpeg writes; four blocks fill three bytes.
+    const Segment sos = First(Segments(jpeg), 0xDA);
+    const size_t header = sos.begin + 2 + ((size_t{static_cast<uint8_t>(jpeg[sos.begin + 2])} << 8) |
+                                          static_cast<uint8_t>(jpeg[sos.begin + 3]));
+    std::string data;
+    for (uint32_t blocks = 0; blocks < (kSide / 8) * (kSide / 8); blocks += 4) data += "\x28\xA2\x8A";
+    jpeg = jpeg.substr(0, header) + data + "\xFF\xD9";
+
+    const size_t before = HeapInUse();
+    TqzDCTStream s(Mem(jpeg));
+    s.Reset();
+    std::vector<uint8_t> rows(size_t{kSide} * 20);
+    ASSERT_EQ(s.Read(rows.data(), static_cast<uint32_t>(rows.size())), static_cast<int32_t>(rows.size()));
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), 128), static_cast<std::ptrdiff_t>(rows.size()));
+    if (before > 0) {
+        // The data (1.2 MB), the rows read and a few MCU rows; the image is 100 MB.
+        EXPECT_LT(HeapInUse() - before, size_t{8} << 20);
     }
 }
 
