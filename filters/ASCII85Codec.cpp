@@ -79,19 +79,7 @@ int TqzASCII85Decode::SlowChar(bool consume) {
 
 int32_t TqzASCII85Decode::Read(uint8_t* buffer, uint32_t count) {
     if (!FStarted) Reset();
-    uint32_t done = 0;
-    try {
-        while (done < count) {
-            if (Findex >= Fn && !NextGroup()) break;
-            const uint32_t n = std::min(count - done, Fn - Findex);
-            std::memcpy(buffer + done, FBinaryIn + Findex, n);
-            Findex += n;
-            done += n;
-        }
-    } catch (const ExDecodeLimit&) {
-        if (done == 0) throw;  // the next read raises again
-    }
-    return static_cast<int32_t>(done);
+    return ReadWindows(buffer, count, Findex, Fn, [this] { return FBinaryIn; }, [this] { return NextGroup(); });
 }
 
 namespace {

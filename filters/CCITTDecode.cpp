@@ -547,19 +547,7 @@ int TqzCCITTDecode::SlowChar(bool consume) {
 
 int32_t TqzCCITTDecode::Read(uint8_t* buffer, uint32_t count) {
     if (!FStarted) Reset();
-    uint32_t done = 0;
-    try {
-        while (done < count) {
-            if (FRowPos >= FRowLength && !NextRow()) break;
-            const uint32_t n = std::min(count - done, FRowLength - FRowPos);
-            std::memcpy(buffer + done, FRowBytes.get() + FRowPos, n);
-            FRowPos += n;
-            done += n;
-        }
-    } catch (const ExDecodeLimit&) {
-        if (done == 0) throw;  // the next read raises again
-    }
-    return static_cast<int32_t>(done);
+    return ReadWindows(buffer, count, FRowPos, FRowLength, [this] { return FRowBytes.get(); }, [this] { return NextRow(); });
 }
 
 }  // namespace qz::filters

@@ -3,7 +3,9 @@
 // produce, and a block reader over its inner stream so that decoding never
 // pulls its input one virtual call per byte.
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "core/FilterStream.h"
@@ -65,6 +67,30 @@ protected:
     int64_t FProduced = 0;
     int64_t FOutputLimit = core::kMaxDecodedStreamSize;
 };
+
+// The bulk read of a decoder that hands out a window of decoded bytes at a
+// time: copies up to `count` bytes into `buffer` from `data()` between `pos`
+// and `end`, calling `refill` (which makes a new window and resets both, or
+// answers false at the end of the data) whenever the window is used up.
+// Bytes decoded before the ceiling was reached are handed out; the next
+// read then raises.
+template <typename Data, typename Refill>
+int32_t ReadWindows(uint8_t* buffer, uint32_t count, uint32_t& pos, const uint32_t& end, Data data,
+                    Refill refill) {
+    uint32_t done = 0;
+    try {
+        while (done < count) {
+            if (pos >= end && !refill()) break;
+            const uint32_t n = std::min(count - done, end - pos);
+            std::memcpy(buffer + done, data() + pos, n);
+            pos += n;
+            done += n;
+        }
+    } catch (const ExDecodeLimit&) {
+        if (done == 0) throw;
+    }
+    return static_cast<int32_t>(done);
+}
 
 // Reads an inner stream through a block buffer. The buffer is allocated on
 // first use and can be released once the data has been consumed, so that

@@ -971,19 +971,7 @@ int TqzDCTDecode::SlowChar(bool consume) {
 
 int32_t TqzDCTDecode::Read(uint8_t* buffer, uint32_t count) {
     if (!FStarted) Reset();
-    uint32_t done = 0;
-    try {
-        while (done < count) {
-            if (FOutPos >= FOutEnd && !NextMCURow()) break;
-            const uint32_t n = std::min(count - done, FOutEnd - FOutPos);
-            std::memcpy(buffer + done, FOutBuf.data() + FOutPos, n);
-            FOutPos += n;
-            done += n;
-        }
-    } catch (const ExDecodeLimit&) {
-        if (done == 0) throw;  // the next read raises again
-    }
-    return static_cast<int32_t>(done);
+    return ReadWindows(buffer, count, FOutPos, FOutEnd, [this] { return FOutBuf.data(); }, [this] { return NextMCURow(); });
 }
 
 }  // namespace qz::filters

@@ -141,19 +141,7 @@ int32_t TqzLZWDecode::Read(uint8_t* buffer, uint32_t count) {
 
 int32_t TqzLZWDecode::ReadRaw(uint8_t* buffer, uint32_t count) {
     if (!FStarted) Reset();
-    uint32_t done = 0;
-    try {
-        while (done < count) {
-            if (FSeqIndex >= FSeqLength && !NextSequence()) break;
-            const uint32_t n = std::min(count - done, FSeqLength - FSeqIndex);
-            std::memcpy(buffer + done, FSeqBuf.data() + FSeqIndex, n);
-            FSeqIndex += n;
-            done += n;
-        }
-    } catch (const ExDecodeLimit&) {
-        if (done == 0) throw;  // the next read raises again
-    }
-    return static_cast<int32_t>(done);
+    return ReadWindows(buffer, count, FSeqIndex, FSeqLength, [this] { return FSeqBuf.data(); }, [this] { return NextSequence(); });
 }
 
 }  // namespace qz::filters

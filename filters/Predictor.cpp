@@ -42,19 +42,7 @@ void TqzStreamPredictor::Release() {
 }
 
 int32_t TqzStreamPredictor::Read(uint8_t* buffer, uint32_t count) {
-    uint32_t done = 0;
-    try {
-        while (done < count) {
-            if (FLineIndex >= FRowBytes && !ReadNextLine()) break;
-            const uint32_t n = std::min(count - done, FRowBytes - FLineIndex);
-            std::memcpy(buffer + done, FLine.data() + FLineIndex, n);
-            FLineIndex += n;
-            done += n;
-        }
-    } catch (const ExDecodeLimit&) {
-        if (done == 0) throw;  // the next read raises again
-    }
-    return static_cast<int32_t>(done);
+    return ReadWindows(buffer, count, FLineIndex, FRowBytes, [this] { return FLine.data(); }, [this] { return ReadNextLine(); });
 }
 
 bool TqzStreamPredictor::End() {

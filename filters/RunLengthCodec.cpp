@@ -48,19 +48,7 @@ int TqzRunLengthDecode::SlowChar(bool consume) {
 
 int32_t TqzRunLengthDecode::Read(uint8_t* buffer, uint32_t count) {
     if (!FStarted) Reset();
-    uint32_t done = 0;
-    try {
-        while (done < count) {
-            if (FNextChar >= FBufEnd && !NextRun()) break;
-            const uint32_t n = std::min(count - done, FBufEnd - FNextChar);
-            std::memcpy(buffer + done, FBuffer + FNextChar, n);
-            FNextChar += n;
-            done += n;
-        }
-    } catch (const ExDecodeLimit&) {
-        if (done == 0) throw;  // the next read raises again
-    }
-    return static_cast<int32_t>(done);
+    return ReadWindows(buffer, count, FNextChar, FBufEnd, [this] { return FBuffer; }, [this] { return NextRun(); });
 }
 
 int TqzRunLengthEncode::NextSourceByte() {
