@@ -155,8 +155,9 @@ bool SameRowAsAbove(const Jbig2Bitmap& b, int32_t y) {
     return true;
 }
 
+// Pixels set in `skip` (when given) are not coded; the decoder takes them as 0.
 void EncodeGeneric(MqEncoder& mq, MqContexts& cx, const Jbig2Bitmap& b, int32_t t, bool tpgdon,
-                   const std::vector<Jbig2At>& at) {
+                   const std::vector<Jbig2At>& at, const Jbig2Bitmap* skip = nullptr) {
     static constexpr std::array<uint32_t, 4> kTypicalContext{0x9B25, 0x0795, 0x00E5, 0x0195};
     uint32_t ltp = 0;
     for (int32_t y = 0; y < b.Height(); ++y) {
@@ -167,6 +168,7 @@ void EncodeGeneric(MqEncoder& mq, MqContexts& cx, const Jbig2Bitmap& b, int32_t 
             if (ltp) continue;
         }
         for (int32_t x = 0; x < b.Width(); ++x) {
+            if (skip != nullptr && skip->Get(x, y) != 0) continue;
             mq.Encode(cx[GenericContext(b, x, y, t, at)], b.Get(x, y));
         }
     }
@@ -910,6 +912,7 @@ uint32_t Jbig2Writer::HalftoneRegion(uint32_t patternDictionary, int32_t width, 
     for (uint32_t v : grayValues) {
         if (v >= patterns.size()) throw std::invalid_argument("gray value without a pattern");
     }
+    if (o.enableSkip && o.mmr) throw std::invalid_argument("skipping needs arithmetic coding");
     // The region as it decodes, for later refinements.
     Jbig2Bitmap region(width, height, o.defaultPixel ? 1 : 0);
     for (uint32_t m = 0; m < gridHeight; ++m) {
@@ -921,8 +924,8 @@ uint32_t Jbig2Writer::HalftoneRegion(uint32_t patternDictionary, int32_t width, 
         }
     }
     std::string s = RegionInfo(region, placement);
-    Put8(s, (o.mmr ? 1u : 0u) | Unsigned(o.hTemplate) << 1 | static_cast<uint32_t>(o.op) << 4 |
-                (o.defaultPixel ? 0x80u : 0u));
+    Put8(s, (o.mmr ? 1u : 0u) | Unsigned(o.hTemplate) << 1 | (o.enableSkip ? 0x08u : 0u) |
+                static_cast<uint32_t>(o.op) << 4 | (o.defaultPixel ? 0x80u : 0u));
     Put32(s, gridWidth);
     Put32(s, gridHeight);
     Put32(s, Unsigned(o.gridX));
@@ -935,18 +938,29 @@ uint32_t Jbig2Writer::HalftoneRegion(uint32_t patternDictionary, int32_t width, 
     MqEncoder mq;
     MqContexts cx(65536);
     const auto gw = static_cast<int32_t>(gridWidth), gh = static_cast<int32_t>(gridHeight);
+    Jbig2Bitmap skip(gw, gh);
+    for (int32_t m = 0; o.enableSkip && m < gh; ++m) {
+        for (int32_t n = 0; n < gw; ++n) {
+            const int64_t x = (o.gridX + int64_t{m} * o.vectorY + int64_t{n} * o.vectorX) >> 8;
+            const int64_t y = (o.gridY + int64_t{m} * o.vectorX - int64_t{n} * o.vectorY) >> 8;
+            if (x + patterns[0].Width() <= 0 || x >= width || y + patterns[0].Height() <= 0 || y >= height) {
+                skip.Set(n, m, 1);
+            }
+        }
+    }
     for (int32_t j = bpp - 1; j >= 0; --j) {
         Jbig2Bitmap plane(gw, gh);
         for (int32_t m = 0; m < gh; ++m) {
             for (int32_t n = 0; n < gw; ++n) {
                 const uint32_t g = grayValues[static_cast<size_t>(m) * gridWidth + static_cast<size_t>(n)];
-                plane.Set(n, m, static_cast<uint8_t>(((g ^ (g >> 1)) >> j) & 1u));
+                // Skipped cells decode as 0, and their neighbours' contexts see that.
+                if (skip.Get(n, m) == 0) plane.Set(n, m, static_cast<uint8_t>(((g ^ (g >> 1)) >> j) & 1u));
             }
         }
         if (o.mmr) {
             s += jbig2::EncodeMmr(plane, true);
         } else {
-            EncodeGeneric(mq, cx, plane, o.hTemplate, false, at);
+            EncodeGeneric(mq, cx, plane, o.hTemplate, false, at, o.enableSkip ? &skip : nullptr);
         }
     }
     if (!o.mmr) s += mq.Finish();

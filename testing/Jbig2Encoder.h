@@ -202,6 +202,9 @@ struct Jbig2HalftoneOptions {
     int32_t gridY = 0;
     uint16_t vectorX = 256;
     uint16_t vectorY = 0;
+    // HENABLESKIP: cells whose pattern lies wholly outside the region are
+    // not coded in any plane (arithmetic coding only).
+    bool enableSkip = false;
 };
 
 class Jbig2Writer {

@@ -131,9 +131,10 @@ void TqzGenericRegion::SetParameters(bool AisMMREncoded, int32_t AsdTemplate, bo
 }
 
 void TqzGenericRegion::SetParameters(bool AisMMREncoded, int64_t AdataOffset, int64_t AdataLength, int32_t Agbh,
-                                     int32_t Agbw, int32_t AgbTemplate, bool AisTPGDon, bool /*AuseSkip*/,
+                                     int32_t Agbw, int32_t AgbTemplate, bool AisTPGDon, bool AuseSkip,
                                      const std::vector<int16_t>& AgbATX, const std::vector<int16_t>& AgbATY) {
     FisMMREncoded = AisMMREncoded;
+    FuseSkip = AuseSkip;
     FdataOffset = AdataOffset;
     FdataLength = AdataLength;
     FgbTemplate = AgbTemplate & 3;
@@ -217,9 +218,16 @@ void TqzGenericRegion::DecodeRows(TqzImageBitmap& bitmap, TqzArithmeticDecoder& 
         }
     }
 
+    // Only a skip bitmap of the region's own size can say which pixels to skip.
+    const TqzImageBitmap* skip = FuseSkip && FskipBitmap && FskipBitmap->GetWidth() == width &&
+                                         FskipBitmap->GetHeight() == height
+                                     ? FskipBitmap.get()
+                                     : nullptr;
+
     int32_t ltp = 0;
     for (int32_t y = 0; y < height; ++y) {
         uint8_t* row = bitmap.Row(y);
+        const uint8_t* skipRow = skip != nullptr ? skip->Row(y) : nullptr;
         if (FisTPGDon) {
             ltp ^= decoder.DecodeAt(cx, t.typicalContext);
             if (ltp) {
@@ -245,6 +253,7 @@ void TqzGenericRegion::DecodeRows(TqzImageBitmap& bitmap, TqzArithmeticDecoder& 
             const uint32_t w2 = RowWindow(row2, stride, byteIndex);
             const int32_t x0 = byteIndex * 8;
             const int32_t count = std::min(8, width - x0);
+            const uint32_t skipped = skipRow != nullptr ? skipRow[byteIndex] : 0u;
             uint32_t out = 0;
             for (int32_t j = 0; j < count; ++j) {
                 uint32_t used = ctx;
@@ -255,7 +264,8 @@ void TqzGenericRegion::DecodeRows(TqzImageBitmap& bitmap, TqzArithmeticDecoder& 
                                 << m.bit;
                     }
                 }
-                const auto pixel = static_cast<uint32_t>(decoder.DecodeAt(cx, used));
+                const auto pixel =
+                    (skipped & (0x80u >> j)) != 0 ? 0u : static_cast<uint32_t>(decoder.DecodeAt(cx, used));
                 out |= pixel << (7 - j);
                 // Moved AT pixels may read this row: keep it current.
                 if (!moved.empty() && pixel) row[byteIndex] = static_cast<uint8_t>(row[byteIndex] | (0x80u >> j));

@@ -44,6 +44,10 @@ public:
                        int32_t AgbTemplate, bool AisTPGDon, bool AuseSkip, const std::vector<int16_t>& AgbATX,
                        const std::vector<int16_t>& AgbATY);
     void ResetBitmap() { FregionBitmap.reset(); }
+    // With skipping asked for by SetParameters, the pixels set in `Askip`
+    // (a bitmap of the region's size) are not decoded and read 0. MMR data
+    // codes every pixel and ignores it.
+    void SetSkipBitmap(TqzBitmapPtr Askip) { FskipBitmap = std::move(Askip); }
 
     bool IsMMREncoded() const { return FisMMREncoded; }
     int32_t GetTemplate() const { return FgbTemplate; }
@@ -72,6 +76,8 @@ private:
     bool FisTPGDon = false;
     int32_t FgbTemplate = 0;
     bool FisMMREncoded = false;
+    bool FuseSkip = false;
+    TqzBitmapPtr FskipBitmap;
     std::vector<int16_t> FgbAtX;
     std::vector<int16_t> FgbAtY;
     std::vector<bool> FgbAtOverride;

@@ -40,5 +40,16 @@ inline constexpr int32_t kMaxRegionReferenceDepth = 32;
 // Bits of one symbol ID read by the integer decoder: the context store has
 // 2^n entries.
 inline constexpr int32_t kMaxSymbolCodeLength = 24;
+// Patterns of one halftone region (and of one pattern dictionary): gray
+// values of 16 bits; halftones use 8 bits at most, and each pattern is a
+// bitmap of its own.
+inline constexpr int64_t kMaxHalftonePatterns = int64_t{1} << 16;
+// Cells of one halftone grid: an A0 page at 600 dpi in 3 x 3 cells. Each
+// cell costs a pattern placement, and its gray value a pixel in every plane.
+inline constexpr int64_t kMaxHalftoneGridCells = int64_t{1} << 26;
+// Pattern pixels one halftone region may draw per pixel of its own, after
+// clipping: overlapping cells of sound grids cover a pixel a few times,
+// while cells piled on one spot would make a small region draw for ever.
+inline constexpr int64_t kMaxHalftoneOverdraw = 64;
 
 }  // namespace qz::filters::jbig2

@@ -3,13 +3,19 @@
 #include <exception>
 
 #include "filters/jbig2/GenericRegion.h"
+#include "filters/jbig2/HalftoneRegion.h"
 #include "filters/jbig2/Limits.h"
+#include "filters/jbig2/PatternDictionary.h"
 #include "filters/jbig2/RefinementRegion.h"
 
 namespace qz::filters::jbig2 {
 
 std::unique_ptr<TqzISegmentData> MakeSegmentData(uint32_t ASegmentType) {
     switch (ASegmentType) {
+        case 16: return std::make_unique<TqzPatternDictionary>();
+        case 20:
+        case 22:
+        case 23: return std::make_unique<TqzHalftoneRegion>();
         case 36:
         case 38:
         case 39: return std::make_unique<TqzGenericRegion>();
