@@ -41,4 +41,16 @@ inline constexpr int32_t kMaxRegionReferenceDepth = 32;
 // 2^n entries.
 inline constexpr int32_t kMaxSymbolCodeLength = 24;
 
+// Symbols one dictionary or text region may see (imported plus new); a
+// real page uses a few thousand, and the symbol-ID contexts grow with it.
+inline constexpr int64_t kMaxSymbols = int64_t{1} << 20;
+// Symbol instances of one text region: a dense 600 dpi page holds some
+// tens of thousands of glyphs.
+inline constexpr int64_t kMaxTextInstances = int64_t{1} << 24;
+// Dictionaries decoded inside the decoding of another (imports of imports);
+// real files go one or two deep and the recursion must not exhaust the stack.
+inline constexpr int32_t kMaxDictionaryDepth = 64;
+// Text positions (strip, first and current S) beyond this lie far outside
+// any region; stopping there keeps their sums clear of 64-bit overflow.
+inline constexpr int64_t kMaxTextCoordinate = int64_t{1} << 40;
 }  // namespace qz::filters::jbig2
