@@ -9,6 +9,7 @@
 
 #include "filters/jbig2/SegmentHeader.h"
 #include "filters/jbig2/SymbolDictionary.h"
+#include "testing/GTestSupport.h"
 #include "testing/Jbig2Encoder.h"
 
 namespace qz::filters::jbig2 {
@@ -238,6 +239,41 @@ TEST(JBIG2SymbolDictionary, RefinesAggregatesImportsAndExports) {
             }
         }
     }
+}
+
+// jbig2dec sees the same symbols: a page that shows every exported symbol
+// of an arithmetic refinement/aggregate dictionary (template 1, the one it
+// decodes as we do) matches our text region over it.
+TEST(JBIG2SymbolDictionary, AgreesWithJbig2dec) {
+    QZ_REQUIRE_TOOLS("jbig2dec");
+    Jbig2Writer w;
+    w.PageInformation({400, 40});
+    const auto glyphs = Glyphs(6, 31);
+    const uint32_t first = w.SymbolDictionary(glyphs);
+    Jbig2SymbolDictOptions opt;
+    opt.refineAggregate = true;
+    opt.refineTemplate = 1;
+    opt.imports = {first};
+    const uint32_t second = w.SymbolDictionary(Composed(glyphs, 12), opt);
+    std::vector<Jbig2TextInstance> row;
+    int32_t x = 0;
+    const auto& shown = w.Exported(second);
+    for (size_t i = 0; i < shown.size(); ++i) {
+        Jbig2TextInstance inst;
+        inst.symbol = static_cast<int32_t>(i);
+        inst.x = x;
+        inst.y = 2;
+        x += shown[i].Width() + 2;
+        row.push_back(inst);
+    }
+    const uint32_t region = w.TextRegion({second}, 400, 40, row, {});
+    w.EndOfPage();
+    const auto dec = qz::testing::DecodeWithJbig2dec(w.Bytes());
+    ASSERT_TRUE(dec.ok) << dec.messages;
+    Segments doc(w.Bytes());
+    auto* text = dynamic_cast<TqzIRegion*>(doc.ResolveSegment(0, region)->GetSegmentData());
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(Jbig2Bitmap::Describe(dec.page, ToTest(*text->GetRegionBitmap())), "");
 }
 
 std::string RawDictionary(uint16_t flags, uint32_t exported, uint32_t added, const std::string& tail) {
