@@ -52,4 +52,16 @@ inline constexpr int64_t kMaxHalftoneGridCells = int64_t{1} << 26;
 // while cells piled on one spot would make a small region draw for ever.
 inline constexpr int64_t kMaxHalftoneOverdraw = 64;
 
+// Symbols one dictionary or text region may see (imported plus new); a
+// real page uses a few thousand, and the symbol-ID contexts grow with it.
+inline constexpr int64_t kMaxSymbols = int64_t{1} << 20;
+// Symbol instances of one text region: a dense 600 dpi page holds some
+// tens of thousands of glyphs.
+inline constexpr int64_t kMaxTextInstances = int64_t{1} << 24;
+// Dictionaries decoded inside the decoding of another (imports of imports);
+// real files go one or two deep and the recursion must not exhaust the stack.
+inline constexpr int32_t kMaxDictionaryDepth = 64;
+// Text positions (strip, first and current S) beyond this lie far outside
+// any region; stopping there keeps their sums clear of 64-bit overflow.
+inline constexpr int64_t kMaxTextCoordinate = int64_t{1} << 40;
 }  // namespace qz::filters::jbig2

@@ -7,11 +7,17 @@
 #include "filters/jbig2/Limits.h"
 #include "filters/jbig2/PatternDictionary.h"
 #include "filters/jbig2/RefinementRegion.h"
+#include "filters/jbig2/SymbolDictionary.h"
+#include "filters/jbig2/TextRegion.h"
 
 namespace qz::filters::jbig2 {
 
 std::unique_ptr<TqzISegmentData> MakeSegmentData(uint32_t ASegmentType) {
     switch (ASegmentType) {
+        case 0: return std::make_unique<TqzSymbolDictionary>();
+        case 4:
+        case 6:
+        case 7: return std::make_unique<TqzTextRegion>();
         case 16: return std::make_unique<TqzPatternDictionary>();
         case 20:
         case 22:
