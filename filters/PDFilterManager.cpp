@@ -11,6 +11,7 @@
 #include "core/PDInteger.h"
 #include "core/PDName.h"
 #include "filters/CodecStreams.h"
+#include "filters/JBIG2Stream.h"
 
 namespace qz::filters {
 
@@ -20,19 +21,6 @@ using core::TqzPDArray;
 using core::TqzPDBaseObject;
 using core::TqzPDDictionary;
 using core::TqzStreamPtr;
-
-// JBIG2 data is recognised, with its globals, but not decoded yet: it reads
-// as end of data, and the save rule copies it as stored.
-class TqzUndecodedJBIG2Stream final : public core::TqzFilterStream {
-  public:
-    TqzUndecodedJBIG2Stream(TqzStreamPtr inner, TqzStreamPtr globals)
-        : core::TqzFilterStream(std::move(inner)), FGlobals(std::move(globals)) {}
-    core::TqzStreamType GetType() override { return core::TqzStreamType::stJBIG2; }
-    const TqzStreamPtr& GetGlobals() const { return FGlobals; }
-
-  private:
-    TqzStreamPtr FGlobals;
-};
 
 // The value of `key`, matched exactly (keys here are case-sensitive), with a
 // reference resolved; none when absent.
@@ -167,7 +155,7 @@ TqzStreamPtr TqzPDFilterManager::MakeFilter(std::string_view name, const TqzPDBa
     }
     if (name == "JPXDecode") return std::make_shared<TqzJPXStream>(std::move(stream));
     if (name == "JBIG2Decode")
-        return std::make_shared<TqzUndecodedJBIG2Stream>(std::move(stream), JBIG2Globals(dict));
+        return std::make_shared<TqzJBIG2Stream>(std::move(stream), JBIG2Globals(dict));
     // Unknown filters, "Crypt" included: the data cannot be decoded here.
     return std::make_shared<core::TqzEOFStream>(std::move(stream));
 }

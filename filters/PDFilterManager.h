@@ -6,8 +6,8 @@
 // the chain. Never instantiated.
 //
 // Image filters (CCITT fax, DCT, JBIG2, JPX) make streams of their own kind,
-// so the save rule knows their data and copies it as stored; JBIG2 data is
-// not decoded yet. A filter this system does not know at all reads through
+// so the save rule knows their data and copies it as stored; JPX data is
+// not decoded. A filter this system does not know at all reads through
 // an end-of-data stream.
 
 #include <memory>

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "testing/Jbig2Encoder.h"
 #include "testing/PdfBuilder.h"
 
 namespace {
@@ -140,6 +141,63 @@ void SecuritySeeds(const fs::path& folder) {
               o + " /U " + u + " /P -1028 /EncryptMetadata false >>" + id);
 }
 
+
+// JBIG2 pages of each kind the page layer composes, as the jbig2 target
+// reads them: two bytes of globals length, the globals, the page stream.
+void Jbig2Seeds(const fs::path& folder) {
+    using namespace qz::testing;
+    auto save = [&](const std::string& name, const Jbig2Writer& w) {
+        const std::string& g = w.GlobalBytes();
+        std::string input{static_cast<char>(g.size() & 0xFF), static_cast<char>(g.size() >> 8)};
+        Write(folder, name, input + g + w.Bytes());
+    };
+    const Jbig2Bitmap text = Jbig2Bitmap::TextLike(48, 24, 3);
+    for (int32_t t = 0; t < 4; ++t) {
+        Jbig2Writer w;
+        w.PageInformation({48, 24});
+        w.GenericRegion(text, {}, {t, t == 1, false, false, {}});
+        w.EndOfPage();
+        save("generic" + std::to_string(t), w);
+    }
+    {
+        Jbig2Writer w;
+        Jbig2PageInfo info{64, 40};
+        info.defaultPixel = true;
+        info.operatorOverrideAllowed = true;
+        w.PageInformation(info);
+        w.GenericRegion(text, {20, 30, Jbig2Combine::Xor}, {0, false, true, false, {}});
+        const uint32_t base = w.GenericRegion(text, {0, 0, Jbig2Combine::Or, Jbig2RegionUse::Intermediate});
+        Jbig2RefinementOptions refine;
+        refine.tpgron = true;
+        w.RefinementRegion(Jbig2Bitmap::Noise(48, 24, 5, 20), base, {8, 4, Jbig2Combine::And}, refine);
+        w.EndOfPage();
+        save("regions", w);
+    }
+    {
+        Jbig2Writer w;
+        Jbig2PageInfo info{40, kJbig2UnknownHeight};
+        info.striped = true;
+        info.maxStripeSize = 16;
+        w.PageInformation(info);
+        w.GenericRegion(Jbig2Bitmap::Noise(40, 16, 4, 60), {0, 0});
+        w.EndOfStripe(15);
+        w.GenericRegion(Jbig2Bitmap::Noise(30, 10, 6, 60), {5, 16});
+        w.EndOfStripe(27);
+        w.EndOfPage();
+        save("striped", w);
+    }
+    {
+        Jbig2Writer w;
+        w.SetGlobal(true);
+        const uint32_t dict = w.SymbolDictionary({Jbig2Bitmap::Glyph(7, 9, 1), Jbig2Bitmap::Glyph(5, 9, 2)});
+        w.SetGlobal(false);
+        w.PageInformation({40, 20});
+        w.TextRegion({dict}, 40, 20, {{0, 2, 3}, {1, 12, 5}, {0, 25, 9}}, {});
+        w.EndOfPage();
+        save("globals", w);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -153,5 +211,6 @@ int main(int argc, char** argv) {
     FileSeeds(root / "merge", true);
     CodecSeeds(root / "codecs");
     SecuritySeeds(root / "security");
+    Jbig2Seeds(root / "jbig2");
     return 0;
 }

@@ -231,7 +231,7 @@ void TqzGenericRegion::DecodeRows(TqzImageBitmap& bitmap, TqzArithmeticDecoder& 
         if (FisTPGDon) {
             ltp ^= decoder.DecodeAt(cx, t.typicalContext);
             if (ltp) {
-                if (y > 0) std::memcpy(row, bitmap.Row(y - 1), static_cast<size_t>(stride));
+                if (y > 0 && stride > 0) std::memcpy(row, bitmap.Row(y - 1), static_cast<size_t>(stride));
                 continue;
             }
         }
