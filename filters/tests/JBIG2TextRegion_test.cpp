@@ -10,6 +10,7 @@
 #include "filters/jbig2/SegmentHeader.h"
 #include "filters/jbig2/SymbolDictionary.h"
 #include "filters/jbig2/TextRegion.h"
+#include "filters/tests/JBIG2TestSegments.h"
 #include "testing/GTestSupport.h"
 #include "testing/Jbig2Encoder.h"
 
@@ -22,44 +23,9 @@ using qz::testing::Jbig2TextInstance;
 using qz::testing::Jbig2TextOptions;
 using qz::testing::Jbig2Writer;
 
-TqzJBIG2Data Bytes(const std::string& s) { return std::make_shared<const std::vector<uint8_t>>(s.begin(), s.end()); }
-
-// The segments of one embedded stream, resolved by number: the page
-// layer's part in these tests.
-class Segments : public TqzSegmentLookup {
-public:
-    explicit Segments(const std::string& stream) : reader_(Bytes(stream), 0, static_cast<int64_t>(stream.size())) {
-        int64_t offset = 0;
-        while (offset + 4 < static_cast<int64_t>(stream.size())) {
-            auto h = std::make_unique<TqzSegmentHeader>(this, reader_, offset, TqzSegmentHeader::kSequential);
-            const int64_t next = h->GetSegmentDataStartOffset() + h->GetSegmentDataLength();
-            if (next <= offset) break;
-            offset = next;
-            byNumber_[h->GetSegmentNumber()] = h.get();
-            headers_.push_back(std::move(h));
-        }
-    }
-    TqzSegmentHeader* ResolveSegment(uint32_t, uint32_t n) override {
-        auto it = byNumber_.find(n);
-        return it == byNumber_.end() ? nullptr : it->second;
-    }
-    TqzSegmentHeader* Header(uint32_t n) { return ResolveSegment(0, n); }
-    TqzBitmapPtr Region(uint32_t n) {
-        auto* region = dynamic_cast<TqzIRegion*>(Header(n)->GetSegmentData());
-        if (region == nullptr) throw std::runtime_error("not a region");
-        return region->GetRegionBitmap();
-    }
-
-private:
-    TqzIOStream reader_;
-    std::vector<std::unique_ptr<TqzSegmentHeader>> headers_;
-    std::map<uint32_t, TqzSegmentHeader*> byNumber_;
-};
-
-Jbig2Bitmap ToTest(const TqzImageBitmap& b) {
-    const auto& bytes = b.GetByteArray();
-    return Jbig2Bitmap::FromPackedRows(b.GetWidth(), b.GetHeight(), std::string(bytes.begin(), bytes.end()));
-}
+using test::Bytes;
+using test::Segments;
+using test::ToTest;
 
 std::vector<Jbig2Bitmap> Glyphs(int32_t count, uint32_t seed) {
     std::vector<Jbig2Bitmap> out;
