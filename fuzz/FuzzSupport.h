@@ -45,4 +45,13 @@ inline uint64_t ReadBounded(core::TqzStream& stream, uint32_t limit = kMaxReadPe
     return total;
 }
 
+// Everything `stream` yields from where it stands, read in blocks.
+inline std::string ReadAll(core::TqzStream& stream) {
+    std::string out;
+    uint8_t block[1000];
+    for (int32_t got; (got = stream.Read(block, sizeof block)) > 0;)
+        out.append(reinterpret_cast<char*>(block), static_cast<size_t>(got));
+    return out;
+}
+
 }  // namespace qz::fuzz

@@ -25,14 +25,6 @@ constexpr int64_t kOutputLimit = int64_t{256} << 10;
 // Bytes compared one call at a time; the rest is compared in blocks.
 constexpr size_t kByteByByte = 16 * 1024;
 
-std::string ReadAll(qz::core::TqzStream& stream) {
-    std::string out;
-    uint8_t block[1000];
-    for (int32_t got; (got = stream.Read(block, sizeof block)) > 0;)
-        out.append(reinterpret_cast<char*>(block), static_cast<size_t>(got));
-    return out;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -56,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         auto s = make();
         s->Reset();
-        blocks = ReadAll(*s);
+        blocks = qz::fuzz::ReadAll(*s);
     } catch (const std::exception&) {
         return 0;  // refused parameters, or the ceiling
     }
@@ -70,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const int c = static_cast<uint8_t>(blocks[i]);
             if (s->LookChar() != c || s->GetChar() != c) std::abort();
         }
-        if (blocks.compare(single, std::string::npos, ReadAll(*s)) != 0) std::abort();
+        if (blocks.compare(single, std::string::npos, qz::fuzz::ReadAll(*s)) != 0) std::abort();
         if (s->LookChar() != -1 || s->GetChar() != -1) std::abort();
     } catch (const std::exception&) {
         std::abort();  // the first pass read all this without an error

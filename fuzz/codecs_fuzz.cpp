@@ -57,27 +57,17 @@ std::unique_ptr<qz::filters::TqzCodecStream> MakeDecoder(uint8_t codec, const Pa
     }
 }
 
-// Everything `stream` yields from where it stands.
-std::string ReadAll(qz::core::TqzStream& stream) {
-    std::string out;
-    uint8_t block[4096];
-    for (int32_t got; (got = stream.Read(block, sizeof block)) > 0;) {
-        out.append(reinterpret_cast<char*>(block), static_cast<size_t>(got));
-    }
-    return out;
-}
-
 // What Flate data inflates to through our decoder.
 std::string Inflated(const std::string& flate) {
     qz::filters::TqzFlateStream stream(std::make_shared<qz::core::TqzMemoryStream>(flate));
     stream.Reset();
-    return ReadAll(stream);
+    return qz::fuzz::ReadAll(stream);
 }
 
 // What the Flate writer makes of `data` inflates back to `data`.
 void CheckDeflateRoundTrip(const std::string& data) {
     qz::filters::TqzDeflatingStream deflater(std::make_shared<qz::core::TqzMemoryStream>(data), true);
-    if (Inflated(ReadAll(deflater)) != data) std::abort();
+    if (Inflated(qz::fuzz::ReadAll(deflater)) != data) std::abort();
 }
 
 // Literal blocks of the data cut at the places the header gives inflate back.

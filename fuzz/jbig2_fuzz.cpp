@@ -22,14 +22,6 @@ constexpr size_t kHeaderSize = 2;
 // tested.
 constexpr int64_t kOutputLimit = int64_t{256} << 10;
 
-std::string ReadAll(qz::core::TqzStream& stream) {
-    std::string out;
-    uint8_t block[1000];
-    for (int32_t got; (got = stream.Read(block, sizeof block)) > 0;)
-        out.append(reinterpret_cast<char*>(block), static_cast<size_t>(got));
-    return out;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -51,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         auto s = make();
         s->Reset();
-        blocks = ReadAll(*s);
+        blocks = qz::fuzz::ReadAll(*s);
     } catch (const std::exception&) {
         return 0;
     }
@@ -63,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         if (s->LookChar() != -1 || s->GetChar() != -1) std::abort();
         s->Reset();
-        if (ReadAll(*s) != blocks) std::abort();
+        if (qz::fuzz::ReadAll(*s) != blocks) std::abort();
     } catch (const std::exception&) {
         std::abort();  // the first pass read all this without an error
     }
