@@ -280,7 +280,12 @@ TEST(JBIG2SymbolDictionary, RejectsCountsAndIDsOutOfRange) {
          "does not exist"},
         // Arithmetic data that ends at once.
         {"truncated", RawDictionary(0x0C00, 0, 1, "\x02\xFF"), ""},
+        // One 1 x 1 symbol (Huffman: height 1, width 1, out-of-band, an
+        // uncompressed bitmap), then export runs 0 and 7 of its one symbol.
+        {"export run", RawDictionary(0x0001, 1, 1, std::string("\x5F\x80\x80\x01\xC0", 5)), "do not fit"},
     };
+    // The same dictionary with the sound export runs 0 and 1.
+    EXPECT_EQ(DecodeRaw(RawDictionary(0x0001, 1, 1, std::string("\x5F\x80\x80\x00\x40", 5)))->size(), 1u);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         try {

@@ -275,6 +275,33 @@ TEST(JBIG2TextRegion, BadInputFailsCleanly) {
     }
 }
 
+// Huffman symbol-ID code lengths are run-length coded; a run must repeat a
+// length already read and stay within the symbols.
+TEST(JBIG2TextRegion, CodeLengthRunsStayWithinTheSymbols) {
+    // A 16 x 16 region, Huffman-coded with the standard tables, one instance.
+    std::string head("\0\0\0\x10\0\0\0\x10\0\0\0\0\0\0\0\0\0" "\0\x01" "\0\0" "\0\0\0\x01", 25);
+    // The run-code lengths (35 nibbles) give one code, '0', to code 32
+    // (repeat the previous length) or to code 34 (11 or more zeros); the
+    // symbol lengths start with it.
+    const std::string repeatFirst = head + std::string(16, '\0') + "\x10" + std::string(4, '\0');
+    const std::string zerosPastEnd = head + std::string(17, '\0') + "\x10" + std::string(4, '\0');
+    for (const std::string& data : {repeatFirst, zerosPastEnd}) {
+        Jbig2Writer w;
+        w.PageInformation({16, 16});
+        qz::testing::Jbig2SymbolDictOptions dopt;
+        dopt.huffman = true;
+        const uint32_t dict = w.SymbolDictionary(Glyphs(3, 4), dopt);
+        const uint32_t region = w.RawSegment(6, {dict}, data);
+        Segments doc(w.Bytes());
+        try {
+            doc.Region(region);
+            ADD_FAILURE() << "no error";
+        } catch (const std::exception& e) {
+            EXPECT_STREQ(e.what(), kTextRegionError);
+        }
+    }
+}
+
 // Counts from the header that the data does not back: a region that
 // claims far more instances stops with an error once its data runs out.
 TEST(JBIG2TextRegion, InstanceCountIsBoundedByData) {
