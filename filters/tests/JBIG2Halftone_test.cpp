@@ -11,6 +11,7 @@
 #include "filters/jbig2/PatternDictionary.h"
 #include "filters/jbig2/SegmentHeader.h"
 #include "filters/tests/JBIG2TestEncoder.h"
+#include "filters/tests/JBIG2TestSegments.h"
 #include "testing/GTestSupport.h"
 #include "testing/Jbig2Encoder.h"
 
@@ -28,48 +29,9 @@ using qz::testing::Jbig2PatternOptions;
 using qz::testing::Jbig2Placement;
 using qz::testing::Jbig2Writer;
 
-// The segments of one stream, resolved by number: stands for the page
-// layer, which asks the headers for their data.
-class Segments : public TqzSegmentLookup {
-public:
-    explicit Segments(const std::string& stream)
-        : data_(std::make_shared<const std::vector<uint8_t>>(stream.begin(), stream.end())),
-          reader_(data_, 0, static_cast<int64_t>(stream.size())) {
-        int64_t offset = 0;
-        while (offset + 4 < static_cast<int64_t>(stream.size())) {
-            auto h = std::make_unique<TqzSegmentHeader>(this, reader_, offset, TqzSegmentHeader::kSequential);
-            const int64_t next = h->GetSegmentDataStartOffset() + h->GetSegmentDataLength();
-            if (next <= offset) break;
-            offset = next;
-            byNumber_[h->GetSegmentNumber()] = h.get();
-            headers_.push_back(std::move(h));
-        }
-    }
-    TqzSegmentHeader* ResolveSegment(uint32_t, uint32_t n) override {
-        const auto it = byNumber_.find(n);
-        return it == byNumber_.end() ? nullptr : it->second;
-    }
-    TqzPageInformation* GetPageInformation(uint32_t) override {
-        for (auto& h : headers_) {
-            if (h->GetSegmentType() == 48) return dynamic_cast<TqzPageInformation*>(h->GetSegmentData());
-        }
-        return nullptr;
-    }
-    TqzISegmentData* Data(uint32_t n) { return ResolveSegment(0, n)->GetSegmentData(); }
-    TqzHalftoneRegion* Halftone(uint32_t n) { return dynamic_cast<TqzHalftoneRegion*>(Data(n)); }
-    // Every region's bitmap, as the page layer would ask for them.
-    void DecodeAll() {
-        for (auto& h : headers_) {
-            if (auto* r = dynamic_cast<TqzIRegion*>(h->GetSegmentData())) r->GetRegionBitmap();
-        }
-    }
+using test::Segments;
 
-private:
-    TqzJBIG2Data data_;
-    TqzIOStream reader_;
-    std::vector<std::unique_ptr<TqzSegmentHeader>> headers_;
-    std::map<uint32_t, TqzSegmentHeader*> byNumber_;
-};
+TqzHalftoneRegion* Halftone(Segments& doc, uint32_t n) { return dynamic_cast<TqzHalftoneRegion*>(doc.Data(n)); }
 
 ::testing::AssertionResult SameBitmap(const TqzImageBitmap& got, const Jbig2Bitmap& want) {
     if (got.GetWidth() != want.Width() || got.GetHeight() != want.Height()) {
@@ -254,7 +216,7 @@ TEST(JBIG2Halftone, RegionsMatchTheDrawnBitmap) {
         Jbig2Writer w;
         const uint32_t r = WriteHalftone(w, c, seed += 50);
         Segments doc(w.Bytes());
-        TqzHalftoneRegion* region = doc.Halftone(r);
+        TqzHalftoneRegion* region = Halftone(doc, r);
         ASSERT_NE(region, nullptr);
         EXPECT_EQ(region->IsSkipEnabled(), c.halftone.enableSkip);
         EXPECT_EQ(region->IsMMREncoded(), c.halftone.mmr);
@@ -319,7 +281,7 @@ TEST(JBIG2Halftone, GrayValuesWithoutAPatternLeaveTheirCellsAlone) {
             if (g < 3) want.Combine(three[g], static_cast<int32_t>(n * 4), static_cast<int32_t>(m * 4), Jbig2Combine::Xor);
         }
     }
-    EXPECT_TRUE(SameBitmap(*doc.Halftone(r)->GetRegionBitmap(), want));
+    EXPECT_TRUE(SameBitmap(*Halftone(doc, r)->GetRegionBitmap(), want));
 }
 
 TEST(JBIG2Halftone, RegionsWithoutPatternsFail) {
@@ -361,7 +323,7 @@ TEST(JBIG2Halftone, RegionsWithoutPatternsFail) {
             EXPECT_FALSE(dict->GetDecodeError().empty());
         }
         try {
-            doc.Halftone(r)->GetRegionBitmap();
+            Halftone(doc, r)->GetRegionBitmap();
             ADD_FAILURE() << "decoded";
         } catch (const platform::Exception& e) {
             EXPECT_STREQ(e.what(), "JBIG2 halftone region has no patterns");
@@ -420,7 +382,7 @@ TEST(JBIG2Halftone, HostileGridsAreBounded) {
         const uint32_t r = w.RawSegment(22, {d}, HalftoneHeader(c.grid));
         Segments doc(w.Bytes());
         try {
-            const TqzBitmapPtr b = doc.Halftone(r)->GetRegionBitmap();
+            const TqzBitmapPtr b = Halftone(doc, r)->GetRegionBitmap();
             EXPECT_EQ(c.error, nullptr) << "decoded";
             int64_t black = 0;
             for (uint8_t byte : b->GetByteArray()) black += __builtin_popcount(byte);

@@ -9,6 +9,7 @@
 #include "filters/jbig2/RefinementRegion.h"
 #include "filters/jbig2/SegmentHeader.h"
 #include "filters/tests/JBIG2TestEncoder.h"
+#include "filters/tests/JBIG2TestSegments.h"
 #include "testing/GTestSupport.h"
 #include "testing/TempDir.h"
 #include "testing/Tools.h"
@@ -163,43 +164,7 @@ TEST(JBIG2RefinementRegion, PredictedPixelsTakeTheReference) {
     EXPECT_TRUE(t1.GetAtX().empty());
 }
 
-// Headers of one stream, resolved by number.
-class Document : public TqzSegmentLookup {
-public:
-    explicit Document(const std::string& stream) : reader_(Data(stream), 0, static_cast<int64_t>(stream.size())) {
-        int64_t offset = 0;
-        while (offset + 4 < static_cast<int64_t>(stream.size())) {
-            auto h = std::make_unique<TqzSegmentHeader>(this, reader_, offset, TqzSegmentHeader::kSequential);
-            const int64_t next = h->GetSegmentDataStartOffset() + h->GetSegmentDataLength();
-            if (next <= offset) break;  // the data ended inside the header
-            offset = next;
-            byNumber[h->GetSegmentNumber()] = h.get();
-            headers.push_back(std::move(h));
-        }
-    }
-    TqzSegmentHeader* ResolveSegment(uint32_t, uint32_t n) override {
-        auto it = byNumber.find(n);
-        return it == byNumber.end() ? nullptr : it->second;
-    }
-    // Regions are bounded by the page, as in a real document.
-    TqzPageInformation* GetPageInformation(uint32_t) override {
-        for (auto& h : headers) {
-            if (h->GetSegmentType() == 48) return dynamic_cast<TqzPageInformation*>(h->GetSegmentData());
-        }
-        return nullptr;
-    }
-    // The page so far, when an immediate generic region covering it is there
-    // (enough for these tests: it stands for the page layer).
-    TqzBitmapPtr GetPageReference(uint32_t, const TqzRegionSegmentInformation&) override {
-        for (auto& h : headers) {
-            if (h->GetSegmentType() == 38) return dynamic_cast<TqzIRegion*>(h->GetSegmentData())->GetRegionBitmap();
-        }
-        return nullptr;
-    }
-    TqzIOStream reader_;
-    std::vector<std::unique_ptr<TqzSegmentHeader>> headers;
-    std::map<uint32_t, TqzSegmentHeader*> byNumber;
-};
+using Document = test::Segments;
 
 // Page information, an intermediate generic region (segment 1) and an
 // immediate refinement region of it (segment 2), then end of page.
@@ -245,7 +210,7 @@ TEST(JBIG2RefinementRegion, ReferenceMustBeARegion) {
     const Variant& v = Variants()[0];
     {
         Document doc(RefinementStream(ref, want, v));
-        auto* region = dynamic_cast<TqzIRegion*>(doc.byNumber[2]->GetSegmentData());
+        auto* region = dynamic_cast<TqzIRegion*>(doc.Data(2));
         ASSERT_NE(region, nullptr);
         EXPECT_EQ(region->GetRegionBitmap()->GetByteArray(), want.GetByteArray());
     }
@@ -253,7 +218,7 @@ TEST(JBIG2RefinementRegion, ReferenceMustBeARegion) {
     // to nothing at all (without a page to refine) fails cleanly.
     for (const auto& referred : std::vector<std::vector<uint32_t>>{{0}, {9}, {}}) {
         Document doc(RefinementStream(ref, want, v, referred));
-        auto* region = dynamic_cast<TqzIRegion*>(doc.byNumber[2]->GetSegmentData());
+        auto* region = dynamic_cast<TqzIRegion*>(doc.Data(2));
         ASSERT_NE(region, nullptr);
         EXPECT_THROW(region->GetRegionBitmap(), platform::Exception) << referred.size();
     }
@@ -280,10 +245,10 @@ TEST(JBIG2RefinementRegion, LongChainsOfRefinementsFailInsteadOfOverflowingTheSt
         s += h + r;
     }
     Document doc(s);
-    auto* last = dynamic_cast<TqzIRegion*>(doc.byNumber[2999]->GetSegmentData());
+    auto* last = dynamic_cast<TqzIRegion*>(doc.Data(2999));
     ASSERT_NE(last, nullptr);
     EXPECT_THROW(last->GetRegionBitmap(), platform::Exception);
-    auto* shallow = dynamic_cast<TqzIRegion*>(doc.byNumber[5]->GetSegmentData());
+    auto* shallow = dynamic_cast<TqzIRegion*>(doc.Data(5));
     EXPECT_NO_THROW(shallow->GetRegionBitmap());
 }
 
@@ -299,9 +264,7 @@ TEST(JBIG2RefinementRegion, TruncatedAndFlippedDataFailCleanly) {
             if (i & 1) bad[40 + rng() % (bad.size() - 40)] = static_cast<char>(rng());
             try {
                 Document doc(bad);
-                for (auto& h : doc.headers) {
-                    if (auto* r = dynamic_cast<TqzIRegion*>(h->GetSegmentData())) r->GetRegionBitmap();
-                }
+                doc.DecodeAll();
             } catch (const platform::Exception&) {
             }
         }
@@ -322,7 +285,7 @@ TEST(JBIG2RefinementRegion, AgreesWithJbig2dec) {
         // the page, which an immediate generic region has filled.
         const std::string stream = RefinementStream(ref, want, v, {}, 38);
         Document doc(stream);
-        auto* region = dynamic_cast<TqzIRegion*>(doc.byNumber[2]->GetSegmentData());
+        auto* region = dynamic_cast<TqzIRegion*>(doc.Data(2));
         ASSERT_NE(region, nullptr);
         const auto ours = region->GetRegionBitmap();
         EXPECT_EQ(ours->GetByteArray(), want.GetByteArray());

@@ -22,7 +22,7 @@ using qz::testing::Jbig2SymbolDictOptions;
 using qz::testing::Jbig2TextInstance;
 using qz::testing::Jbig2Writer;
 
-using test::Bytes;
+using test::Data;
 using test::Segments;
 using test::ToTest;
 
@@ -257,7 +257,7 @@ std::string RawDictionary(uint16_t flags, uint32_t exported, uint32_t added, con
 const std::vector<TqzBitmapPtr>* DecodeRaw(const std::string& data) {
     static std::vector<std::unique_ptr<TqzSymbolDictionary>> keep;
     keep.push_back(std::make_unique<TqzSymbolDictionary>());
-    keep.back()->Init(nullptr, std::make_shared<TqzIOStream>(Bytes(data), 0, static_cast<int64_t>(data.size())));
+    keep.back()->Init(nullptr, std::make_shared<TqzIOStream>(Data(data), 0, static_cast<int64_t>(data.size())));
     return keep.back()->GetDictionary();
 }
 

@@ -14,17 +14,14 @@
 #include "filters/jbig2/ImageBitmap.h"
 #include "filters/jbig2/SegmentHeader.h"
 #include "filters/jbig2/SymbolDictionary.h"
+#include "filters/tests/JBIG2TestEncoder.h"
 #include "testing/Jbig2Bitmap.h"
 
 namespace qz::filters::jbig2::test {
 
-inline TqzJBIG2Data Bytes(const std::string& s) {
-    return std::make_shared<const std::vector<uint8_t>>(s.begin(), s.end());
-}
-
 class Segments : public TqzSegmentLookup {
 public:
-    explicit Segments(const std::string& stream) : reader_(Bytes(stream), 0, static_cast<int64_t>(stream.size())) {
+    explicit Segments(const std::string& stream) : reader_(test::Data(stream), 0, static_cast<int64_t>(stream.size())) {
         int64_t offset = 0;
         while (offset + 4 < static_cast<int64_t>(stream.size())) {
             auto h = std::make_unique<TqzSegmentHeader>(this, reader_, offset, TqzSegmentHeader::kSequential);
@@ -39,7 +36,34 @@ public:
         auto it = byNumber_.find(n);
         return it == byNumber_.end() ? nullptr : it->second;
     }
+    // Regions are bounded by the page, as in a real document.
+    TqzPageInformation* GetPageInformation(uint32_t) override {
+        for (auto& h : headers_) {
+            if (h->GetSegmentType() == 48) return dynamic_cast<TqzPageInformation*>(h->GetSegmentData());
+        }
+        return nullptr;
+    }
+    // The page so far, when an immediate generic region covering it is there
+    // (enough for refinements of the page: it stands for the page layer).
+    TqzBitmapPtr GetPageReference(uint32_t, const TqzRegionSegmentInformation&) override {
+        for (auto& h : headers_) {
+            if (h->GetSegmentType() == 38) return dynamic_cast<TqzIRegion*>(h->GetSegmentData())->GetRegionBitmap();
+        }
+        return nullptr;
+    }
     TqzSegmentHeader* Header(uint32_t n) { return ResolveSegment(0, n); }
+    // The segment's data; throws when there is no such segment.
+    TqzISegmentData* Data(uint32_t n) {
+        TqzSegmentHeader* h = Header(n);
+        if (h == nullptr) throw std::runtime_error("no such segment");
+        return h->GetSegmentData();
+    }
+    // Every region's bitmap, as the page layer would ask for them.
+    void DecodeAll() {
+        for (auto& h : headers_) {
+            if (auto* r = dynamic_cast<TqzIRegion*>(h->GetSegmentData())) r->GetRegionBitmap();
+        }
+    }
     TqzBitmapPtr Region(uint32_t n) {
         auto* region = dynamic_cast<TqzIRegion*>(Header(n)->GetSegmentData());
         if (region == nullptr) throw std::runtime_error("not a region");

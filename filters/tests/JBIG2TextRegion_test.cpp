@@ -23,7 +23,7 @@ using qz::testing::Jbig2TextInstance;
 using qz::testing::Jbig2TextOptions;
 using qz::testing::Jbig2Writer;
 
-using test::Bytes;
+using test::Data;
 using test::Segments;
 using test::ToTest;
 
@@ -218,7 +218,7 @@ TEST(JBIG2TextRegion, ParsesHeaderFlags) {
         d += static_cast<char>(c.flags & 0xFF);
         for (size_t i = 0; i < c.atBytes; ++i) d += static_cast<char>(0xFF);
         d += std::string("\0\0\0\0", 4);  // no instances
-        auto s = std::make_shared<TqzIOStream>(Bytes(d), 0, static_cast<int64_t>(d.size()));
+        auto s = std::make_shared<TqzIOStream>(Data(d), 0, static_cast<int64_t>(d.size()));
         TqzTextRegion r;
         r.Init(nullptr, s);
         EXPECT_EQ(r.GetReferenceCorner(), c.corner);
