@@ -200,6 +200,9 @@ void TqzGenericRegion::DecodeRows(TqzImageBitmap& bitmap, TqzArithmeticDecoder& 
     const int32_t width = bitmap.GetWidth();
     const int32_t height = bitmap.GetHeight();
     const int32_t stride = bitmap.GetRowStride();
+    // No pixels, nothing to decode, however many rows of nothing the region
+    // claims: a billion of them would spin for minutes.
+    if (width == 0) return;
 
     // The AT pixels away from their nominal place: their bits are replaced
     // by the pixel they name, read from the bitmap.

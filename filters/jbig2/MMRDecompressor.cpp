@@ -163,6 +163,7 @@ int64_t TqzMMRDecompressor::Ref(int64_t k) const {
 
 TqzBitmapPtr TqzMMRDecompressor::Uncompress() {
     auto bitmap = std::make_shared<TqzImageBitmap>(Fwidth, Fheight);
+    if (Fwidth == 0) return bitmap;  // no pixels, however many rows
     FreferenceOffsets[0] = Fwidth;
     int32_t refCount = 1;
     for (int32_t y = 0; y < Fheight; ++y) {

@@ -149,6 +149,7 @@ void TqzGenericRefinementRegion::DecodeRows(TqzImageBitmap& bitmap, const TqzIma
     const bool t0 = FTemplate == 0;
     const int32_t width = bitmap.GetWidth();
     const int32_t height = bitmap.GetHeight();
+    if (width == 0) return;  // no pixels, however many rows
     const int32_t stride = bitmap.GetRowStride();
     const int32_t refStride = ref.GetRowStride();
     const int64_t dx = FreferenceDX;
