@@ -1,0 +1,7 @@
+#include "content/ContentSetup.h"
+
+namespace qz::content {
+
+void RegisterContentFactories() {}
+
+}  // namespace qz::content
