@@ -199,6 +199,14 @@ void TqzJBIG2Page::CreateNormalPage(const TqzPageInformation& APageInfo) {
 
 void TqzJBIG2Page::PlaceRegion(TqzSegmentHeader& AHeader, const TqzPageInformation& APageInfo) {
     TqzIRegion& region = RegionOf(AHeader);
+    // A region may reach past the page's bottom (a stripe's end can cut the
+    // page short), but one larger than any page this stream may output is
+    // refused before it is decoded.
+    if (const TqzRegionSegmentInformation* info = region.GetRegionInfo()) {
+        const int64_t stride = (int64_t{info->GetBitmapWidth()} + 7) / 8;
+        const int64_t rows = info->GetBitmapHeight();
+        if (rows > 0 && stride > FDocument->GetMaxPageBytes() / rows) throw ExDecodeLimit();
+    }
     TqzBitmapPtr bitmap = region.GetRegionBitmap();
     if (!bitmap) return;
     const TqzRegionSegmentInformation* ri = region.GetRegionInfo();

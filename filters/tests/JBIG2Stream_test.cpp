@@ -302,6 +302,20 @@ TEST(JBIG2Stream, HostilePageSizesAreBounded) {
     auto s = MakeStream(w.Bytes());
     s->SetOutputLimit(1000);
     EXPECT_THROW(s->GetChar(), ExDecodeLimit);
+
+    // A stripe's end cuts a page of unknown height short, under a region of
+    // two million rows (MMR, no data): the region is larger than any page the
+    // ceiling allows and is refused before it is decoded.
+    Jbig2Writer striped;
+    Jbig2PageInfo info = Page(64, testing::kJbig2UnknownHeight);
+    info.striped = true;
+    info.maxStripeSize = 16;
+    striped.PageInformation(info);
+    striped.RawSegment(38, {}, std::string("\0\0\0\x40\0\x1E\x84\x80\0\0\0\0\0\0\0\0\0\x01", 18));
+    striped.EndOfStripe(9);
+    auto tall = MakeStream(striped.Bytes());
+    tall->SetOutputLimit(1 << 20);
+    EXPECT_THROW(tall->GetChar(), ExDecodeLimit);
 }
 
 TEST(JBIG2Stream, CutAndDamagedStreamsFailCleanly) {
