@@ -1,6 +1,7 @@
 #include "core/PDLexer.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <string>
 
@@ -30,6 +31,9 @@ constexpr std::array<uint8_t, 256> MakeCharClass() {
 
 // A file read right after a jump (an object fetch) is small, as most objects
 // are; consecutive reads double it up to the largest block.
+// Fraction digits read into a real: a double holds 17 significant digits,
+// and leading zeros of small fractions need room besides.
+constexpr size_t kFractionDigits = 40;
 constexpr uint32_t kFirstBlock = 4 * 1024;
 constexpr uint32_t kLargestBlock = 64 * 1024;
 
@@ -355,15 +359,20 @@ std::unique_ptr<TqzPDBaseObject> TqzPDLexer::ReadNumber(int first) {
         }
     }
     if (fraction) {
-        double value =
-            static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(accumulator)));
-        double scale = 0.1;
+        // The fraction's digits are read as one decimal number, so that 0.75
+        // is 0.75 and not the sum of 0.7 and 0.05 with their rounding errors;
+        // digits past what a double holds change nothing and are skipped.
+        char digits[kFractionDigits + 2] = {'0', '.'};
+        size_t count = 2;
         for (int c = LookChar(); IsDigit(c) || c == '-'; c = LookChar()) {
             SkipChar();
-            if (c == '-') continue;
-            value += (c - '0') * scale;
-            scale *= 0.1;
+            if (c == '-' || count == sizeof(digits)) continue;
+            digits[count++] = static_cast<char>(c);
         }
+        double fractionValue = 0;
+        std::from_chars(digits, digits + count, fractionValue);
+        const double value =
+            static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(accumulator))) + fractionValue;
         return std::make_unique<TqzPDReal>(negative ? -value : value);
     }
     if (negative) accumulator = 0 - accumulator;

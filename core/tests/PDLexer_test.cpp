@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/FileStream.h"
 #include "core/MemoryStream.h"
+#include "core/PDReal.h"
 #include "core/tests/ReadingSupport.h"
 
 using namespace qz::core;
@@ -81,6 +83,18 @@ TEST(PDLexer, TokensAsTheFormatReadsThem) {
     // the run starts the next token.
     EXPECT_EQ(Tokens(longName), "name " + std::string(127, 'n') + " | cmd y");
     EXPECT_EQ(Tokens(longWord), "cmd " + std::string(127, 'k') + " | cmd z");
+}
+
+// Reals are the nearest double to their decimal text, as a writer that
+// prints them back or compares them expects.
+TEST(PDLexer, RealsAreTheNearestDouble) {
+    for (const auto& [text, value] : std::vector<std::pair<std::string, double>>{
+             {"0.75", 0.75}, {"0.1", 0.1}, {"12.34", 12.34}, {"-3.14159", -3.14159}, {".000001", 0.000001}}) {
+        TqzPDLexer lexer(std::make_shared<TqzMemoryStream>(text));
+        const auto token = lexer.GetObject();
+        ASSERT_TRUE(token->IsReal()) << text;
+        EXPECT_EQ(static_cast<const TqzPDReal&>(*token).GetValue(), value) << text;
+    }
 }
 
 TEST(PDLexer, EndTokenAfterTheLastAndOffsets) {
