@@ -1,7 +1,24 @@
 #include "content/ContentSetup.h"
 
+#include "content/device/PDContents.h"
+#include "content/device/PDXObject.h"
+#include "document/ContentFactories.h"
+#include "document/PDPage.h"
+#include "document/PDResource.h"
+
 namespace qz::content {
 
-void RegisterContentFactories() {}
+void RegisterContentFactories() {
+    auto& factories = document::ContentFactories();
+    factories.XObject = [](document::TqzPDDocument& document, document::TqzPDResource* resource,
+                           const std::string& name,
+                           core::TqzPDBaseObject* object) -> std::unique_ptr<document::TqzPDXObject> {
+        return MakeXObject(&document, resource, name, object);
+    };
+    factories.Contents = [](document::TqzPDDocument& document, document::TqzPDPage& page,
+                            core::TqzPDBaseObject* contents) -> std::unique_ptr<core::TqzPDElement> {
+        return std::make_unique<TqzPDContents>(&document, &page, contents);
+    };
+}
 
 }  // namespace qz::content
