@@ -1,0 +1,50 @@
+#include "content/state/PDGState.h"
+
+#include "core/PDDictionary.h"
+#include "core/PDInteger.h"
+#include "core/PDReal.h"
+
+namespace qz::content {
+
+namespace {
+
+core::TqzPDDictionary* AsDict(core::TqzPDBaseObject* object) {
+    return object != nullptr && object->IsDict() ? static_cast<core::TqzPDDictionary*>(object)
+                                                 : nullptr;
+}
+
+}  // namespace
+
+TqzPDGState::TqzPDGState(document::TqzPDDocument* parentDoc, core::TqzPDElement* parentElement,
+                         core::TqzPDBaseObject* baseObject, std::string tag)
+    : document::TqzPDGState(parentDoc, parentElement, baseObject, std::move(tag)) {}
+
+double TqzPDGState::ReadAlpha(const char* key) const {
+    const core::TqzPDDictionary* dict = AsDict(FBaseObject);
+    const core::TqzPDBaseObject* value = dict != nullptr ? dict->LookUp(key) : nullptr;
+    if (value == nullptr) return -1;
+    if (value->IsInteger())
+        return static_cast<double>(static_cast<const core::TqzPDInteger*>(value)->GetValue());
+    if (value->IsReal()) return static_cast<const core::TqzPDReal*>(value)->GetValue();
+    return -1;
+}
+
+double TqzPDGState::GetStrokeAlpha() {
+    if (FStrokeAlpha == -1) FStrokeAlpha = ReadAlpha("CA");
+    return FStrokeAlpha;
+}
+
+double TqzPDGState::GetNonStrokeAlpha() {
+    if (FNonStrokeAlpha == -1) FNonStrokeAlpha = ReadAlpha("ca");
+    return FNonStrokeAlpha;
+}
+
+core::TqzPDDictionary* TqzPDGState::GetSMask() {
+    if (FSMask == nullptr) {
+        const core::TqzPDDictionary* dict = AsDict(FBaseObject);
+        if (dict != nullptr) FSMask = AsDict(dict->LookUp("SMask"));
+    }
+    return FSMask;
+}
+
+}  // namespace qz::content
