@@ -5,6 +5,7 @@
 // made it owns it; it borrows the dictionary it wraps.
 
 #include <string>
+#include <string_view>
 
 #include "document/ContentFactories.h"
 
@@ -19,8 +20,8 @@ class TqzPDGState : public document::TqzPDGState {
     TqzPDGState(document::TqzPDDocument* parentDoc, core::TqzPDElement* parentElement,
                 core::TqzPDBaseObject* baseObject, std::string tag);
 
-    // /CA and /ca: the number, or -1 when absent or not a number (then looked
-    // up again on the next call).
+    // /CA and /ca (keys matched exactly): the number, or -1 when absent or
+    // not a number (then looked up again on the next call).
     double GetStrokeAlpha();
     double GetNonStrokeAlpha();
     // /SMask when it is a dictionary, else none (a name such as /None).
@@ -30,7 +31,7 @@ class TqzPDGState : public document::TqzPDGState {
     int32_t GetLineCap() const { return 0; }
 
   private:
-    double ReadAlpha(const char* key) const;
+    double ReadAlpha(std::string_view key) const;
 
     double FStrokeAlpha = -1;
     double FNonStrokeAlpha = -1;
