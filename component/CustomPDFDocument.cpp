@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "component/ComponentExceptions.h"
+#include "content/ContentSetup.h"
 #include "core/Conversions.h"
 
 namespace qz::component {
@@ -23,7 +24,11 @@ document::TqzPDPermissions ClearedPermissions(filters::TqzPDFEncryptionLevel lev
 }  // namespace
 
 TqzCustomPDFDocument::TqzCustomPDFDocument()
-    : FPermissions(ClearedPermissions(filters::TqzPDFEncryptionLevel::elRC4_40Bit)) {}
+    : FPermissions(ClearedPermissions(filters::TqzPDFEncryptionLevel::elRC4_40Bit)) {
+    // The document model makes fonts, XObjects, colour spaces and page
+    // contents through the content layer's makers.
+    content::RegisterContentFactories();
+}
 
 TqzCustomPDFDocument::~TqzCustomPDFDocument() {
     try {

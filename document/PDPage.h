@@ -117,6 +117,10 @@ public:
     // annotation listed twice appears once; direct ones are never merged.
     // Made on first need; none without /Annots.
     const std::vector<core::TqzPDBaseObject*>* GetAnnotObjects();
+    // The page's contents element (the content layer's), made on first need
+    // and kept; none without /Contents or before that layer's maker is
+    // registered.
+    core::TqzPDElement* GetContents();
 
     // /Dur: an integer or a real; 0 without one; ExBadPage otherwise.
     double GetDuration();
@@ -184,6 +188,7 @@ private:
     bool FAdditionalActionRead[2] = {false, false};
     bool FHasAnnots = false;
     std::vector<core::TqzPDBaseObject*> FAnnotObjects;
+    std::unique_ptr<core::TqzPDElement> FContents;
     int32_t FPageNum = 0;
     int32_t FLabelRangeStart = 0;
     bool FIsInheritedMediaBox = false;
