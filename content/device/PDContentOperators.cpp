@@ -4,6 +4,10 @@
 #include <algorithm>
 
 #include "content/colour/PDColorSpace.h"
+#include "content/colour/PDDeviceCMYKColorSpace.h"
+#include "content/colour/PDDeviceGrayColorSpace.h"
+#include "content/colour/PDDeviceRGBColorSpace.h"
+#include "content/colour/PDPatternColorSpace.h"
 #include "content/device/ContentOperands.h"
 #include "content/device/PDContentStream.h"
 #include "content/device/PDContents.h"
@@ -45,7 +49,7 @@ void TqzPDContentStream::OpCurveTo(TqzPDBaseObject* const* Operands, int32_t /*C
 
 void TqzPDContentStream::OpCurveTo1(TqzPDBaseObject* const* Operands, int32_t /*Count*/) {
     if (!FState->GetIsCurrentPoint()) return;
-    FState->CurveTo(FState->FCurX, FState->FCurY, OperandNumber(Operands[0]), OperandNumber(Operands[1]),
+    FState->CurveTo(FState->GetCurX(), FState->GetCurY(), OperandNumber(Operands[0]), OperandNumber(Operands[1]),
                     OperandNumber(Operands[2]), OperandNumber(Operands[3]));
 }
 
@@ -133,27 +137,27 @@ void TqzPDContentStream::OpConcat(TqzPDBaseObject* const* Operands, int32_t /*Co
 }
 
 void TqzPDContentStream::OpSetLineWidth(TqzPDBaseObject* const* Operands, int32_t /*Count*/) {
-    FState->FLineWidth = OperandNumber(Operands[0]);
+    FState->SetLineWidth(OperandNumber(Operands[0]));
     FExportDev->UpdateLineWidth(*FState);
 }
 
 void TqzPDContentStream::OpSetLineCap(TqzPDBaseObject* const* Operands, int32_t /*Count*/) {
-    FState->FLineCap = SaturatedInt32(static_cast<const core::TqzPDInteger*>(Operands[0])->GetValue());
+    FState->SetLineCap(SaturatedInt32(static_cast<const core::TqzPDInteger*>(Operands[0])->GetValue()));
     FExportDev->UpdateLineCap(*FState);
 }
 
 void TqzPDContentStream::OpSetLineJoin(TqzPDBaseObject* const* Operands, int32_t /*Count*/) {
-    FState->FLineJoin = SaturatedInt32(static_cast<const core::TqzPDInteger*>(Operands[0])->GetValue());
+    FState->SetLineJoin(SaturatedInt32(static_cast<const core::TqzPDInteger*>(Operands[0])->GetValue()));
     FExportDev->UpdateLineJoin(*FState);
 }
 
 void TqzPDContentStream::OpSetMiterLimit(TqzPDBaseObject* const* Operands, int32_t /*Count*/) {
-    FState->FMiterLimit = OperandNumber(Operands[0]);
+    FState->SetMiterLimit(OperandNumber(Operands[0]));
     FExportDev->UpdateMiterLimit(*FState);
 }
 
 void TqzPDContentStream::OpSetFlat(TqzPDBaseObject* const* Operands, int32_t /*Count*/) {
-    FState->FFlatness = OperandNumber(Operands[0]);
+    FState->SetFlatness(OperandNumber(Operands[0]));
     FExportDev->UpdateFlatness(*FState);
 }
 
@@ -175,10 +179,10 @@ void TqzPDContentStream::OpSetExtGState(TqzPDBaseObject* const* Operands, int32_
     auto* gState = dynamic_cast<TqzPDGState*>(FPageResource->LookUpGState(OperandName(Operands[0])));
     if (gState == nullptr) return;
     const double strokeAlpha = gState->GetStrokeAlpha();
-    if (strokeAlpha != -1) FState->FStrokeOpacity = strokeAlpha;
+    if (strokeAlpha != -1) FState->SetStrokeOpacity(strokeAlpha);
     FExportDev->UpdateStrokeOpacity(*FState);
     const double fillAlpha = gState->GetNonStrokeAlpha();
-    if (fillAlpha != -1) FState->FFillOpacity = fillAlpha;
+    if (fillAlpha != -1) FState->SetFillOpacity(fillAlpha);
     FExportDev->UpdateFillOpacity(*FState);
 
     const core::TqzPDDictionary* mask = gState->GetSMask();
@@ -212,21 +216,17 @@ void TqzPDContentStream::ColorFromArgs(TqzPDBaseObject* const* Operands, int32_t
 
 void TqzPDContentStream::SetFillSpace(std::unique_ptr<TqzPDColorSpace> owned, TqzPDColorSpace* borrowed) {
     if (owned) {
-        FState->SetFillColorSpace(owned.release());
-        FState->FFillCSOwned = true;
+        FState->SetFillColorSpace(std::move(owned));
     } else {
         FState->SetFillColorSpace(borrowed);
-        FState->FFillCSOwned = false;
     }
 }
 
 void TqzPDContentStream::SetStrokeSpace(std::unique_ptr<TqzPDColorSpace> owned, TqzPDColorSpace* borrowed) {
     if (owned) {
-        FState->SetStrokeColorSpace(owned.release());
-        FState->FStrokeCSOwned = true;
+        FState->SetStrokeColorSpace(std::move(owned));
     } else {
         FState->SetStrokeColorSpace(borrowed);
-        FState->FStrokeCSOwned = false;
     }
 }
 
@@ -239,7 +239,7 @@ bool IsPatternSpace(const TqzPDColorSpace* space) {
 }  // namespace
 
 void TqzPDContentStream::OpSetFillGray(TqzPDBaseObject* const* Operands, int32_t Count) {
-    FState->FFillPattern = nullptr;
+    FState->SetFillPattern(nullptr);
     SetFillSpace(std::make_unique<TqzPDDeviceGrayColorSpace>(), nullptr);
     FExportDev->UpdateFillColorSpace(*FState);
     TqzColor color;
@@ -249,7 +249,7 @@ void TqzPDContentStream::OpSetFillGray(TqzPDBaseObject* const* Operands, int32_t
 }
 
 void TqzPDContentStream::OpSetFillRGBColor(TqzPDBaseObject* const* Operands, int32_t Count) {
-    FState->FFillPattern = nullptr;
+    FState->SetFillPattern(nullptr);
     SetFillSpace(std::make_unique<TqzPDDeviceRGBColorSpace>(), nullptr);
     FExportDev->UpdateFillColorSpace(*FState);
     TqzColor color;
@@ -259,7 +259,7 @@ void TqzPDContentStream::OpSetFillRGBColor(TqzPDBaseObject* const* Operands, int
 }
 
 void TqzPDContentStream::OpSetFillCMYKColor(TqzPDBaseObject* const* Operands, int32_t Count) {
-    FState->FFillPattern = nullptr;
+    FState->SetFillPattern(nullptr);
     SetFillSpace(std::make_unique<TqzPDDeviceCMYKColorSpace>(), nullptr);
     FExportDev->UpdateFillColorSpace(*FState);
     TqzColor color;
@@ -340,7 +340,7 @@ void TqzPDContentStream::OpSetStrokeColorSpace(TqzPDBaseObject* const* Operands,
 }
 
 void TqzPDContentStream::OpSetFillColor(TqzPDBaseObject* const* Operands, int32_t Count) {
-    FState->FFillPattern = nullptr;
+    FState->SetFillPattern(nullptr);
     TqzColor color;
     ColorFromArgs(Operands, Count, color);
     FState->SetFillColor(color);
@@ -348,9 +348,9 @@ void TqzPDContentStream::OpSetFillColor(TqzPDBaseObject* const* Operands, int32_
 }
 
 void TqzPDContentStream::OpSetStrokeColor(TqzPDBaseObject* const* Operands, int32_t Count) {
-    const TqzPDColorSpace* space = FState->FStrokeColorSpace;
+    const TqzPDColorSpace* space = FState->GetStrokeColorSpace();
     if (space != nullptr && Count != space->GetNoOfComps()) return;
-    FState->FStrokePattern = nullptr;
+    FState->SetStrokePattern(nullptr);
     TqzColor color;
     ColorFromArgs(Operands, Count, color);
     FState->SetStrokeColor(color);
@@ -358,7 +358,7 @@ void TqzPDContentStream::OpSetStrokeColor(TqzPDBaseObject* const* Operands, int3
 }
 
 void TqzPDContentStream::OpSetFillColorN(TqzPDBaseObject* const* Operands, int32_t Count) {
-    const TqzPDColorSpace* space = FState->FFillColorSpace;
+    const TqzPDColorSpace* space = FState->GetFillColorSpace();
     if (IsPatternSpace(space)) {
         // No pattern element is made yet (the resources' pattern maker is
         // not filled), so the look-up finds none and the fill pattern is
@@ -368,10 +368,10 @@ void TqzPDContentStream::OpSetFillColorN(TqzPDBaseObject* const* Operands, int32
         if (Count >= 1 && FPageResource != nullptr && Operands[Count - 1]->IsName()) {
             pattern = FPageResource->LookUpPattern(OperandName(Operands[Count - 1]), 1);
         }
-        FState->FFillPattern = pattern;
+        FState->SetFillPattern(pattern);
         return;
     }
-    FState->FFillPattern = nullptr;
+    FState->SetFillPattern(nullptr);
     if (space != nullptr && Count != space->GetNoOfComps()) return;
     TqzColor color;
     ColorFromArgs(Operands, Count, color);
@@ -380,7 +380,7 @@ void TqzPDContentStream::OpSetFillColorN(TqzPDBaseObject* const* Operands, int32
 }
 
 void TqzPDContentStream::OpSetStrokeColorN(TqzPDBaseObject* const* Operands, int32_t Count) {
-    const TqzPDColorSpace* space = FState->FStrokeColorSpace;
+    const TqzPDColorSpace* space = FState->GetStrokeColorSpace();
     if (IsPatternSpace(space)) {
         if (Count > 1) {
             const TqzPDColorSpace* under = static_cast<const TqzPDPatternColorSpace*>(space)->GetUnder();
@@ -393,13 +393,13 @@ void TqzPDContentStream::OpSetStrokeColorN(TqzPDBaseObject* const* Operands, int
         if (Count >= 1 && FPageResource != nullptr && Operands[Count - 1]->IsName()) {
             // None until patterns are made (see scn).
             if (auto* pattern = FPageResource->LookUpPattern(OperandName(Operands[Count - 1]), 1)) {
-                FState->FStrokePattern = pattern;
+                FState->SetStrokePattern(pattern);
             }
         }
         return;
     }
     if (space != nullptr && Count != space->GetNoOfComps()) return;
-    FState->FStrokePattern = nullptr;
+    FState->SetStrokePattern(nullptr);
     TqzColor color;
     ColorFromArgs(Operands, Count, color);
     FState->SetStrokeColor(color);

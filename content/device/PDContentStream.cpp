@@ -191,7 +191,7 @@ TqzPDContentStream::~TqzPDContentStream() {
 void TqzPDContentStream::SetOwnedState(std::unique_ptr<TqzPDState> state) {
     UnwindStates(false);
     FOwnedState = std::move(state);
-    FState = FOwnedState.get();
+    FBaseState = FState = FOwnedState.get();
 }
 
 std::unique_ptr<TqzPDContentStream> TqzPDContentStream::Clone() const {
@@ -251,13 +251,14 @@ void TqzPDContentStream::Display(TqzPDExportDevice& AExportDev, double hDPI, dou
     if (FDocument != nullptr && FDocument->IsLoaded() && PageNum >= 1 && PageNum <= FDocument->GetPageCount()) {
         if (document::TqzPDPage* page = FDocument->GetPage(PageNum)) FPageResource = page->GetResource();
     }
-    if (FState == nullptr) {
+    if (FBaseState == nullptr || FOwnedState == nullptr) {
+        UnwindStates(false);
         FOwnedState = std::make_unique<TqzPDState>(hDPI, vDPI, Rotate, CropBox);
-        FState = FOwnedState.get();
+        FBaseState = FState = FOwnedState.get();
     }
-    FState->FPageNumber = PageNum;
-    FBaseMatrix = FState->FCTM;
-    AExportDev.SetDefaultCTM(FState->FCTM);
+    FState->SetPageNumber(PageNum);
+    FBaseMatrix = FState->GetCTM();
+    AExportDev.SetDefaultCTM(FState->GetCTM());
     AExportDev.UpdateAll(*FState);
 
     // Bad content ends this stream's interpretation, never the page's.
@@ -289,7 +290,7 @@ void TqzPDContentStream::DispalyObject(TqzPDExportDevice& AExportDev, TqzPDState
     UnwindStates(false);
     FOwnedState.reset();
     FPageResource = AResources;
-    FState = &aState;
+    FBaseState = FState = &aState;
     FExportDev = &AExportDev;
     InitOpTable();
     try {
@@ -297,7 +298,7 @@ void TqzPDContentStream::DispalyObject(TqzPDExportDevice& AExportDev, TqzPDState
     } catch (...) {
         FParser.reset();
         UnwindStates(false);
-        FState = nullptr;
+        FBaseState = FState = nullptr;
         throw;
     }
     FParser.reset();
@@ -305,10 +306,10 @@ void TqzPDContentStream::DispalyObject(TqzPDExportDevice& AExportDev, TqzPDState
         UnwindStates(true);
     } catch (...) {
         UnwindStates(false);
-        FState = nullptr;
+        FBaseState = FState = nullptr;
         throw;
     }
-    FState = nullptr;
+    FBaseState = FState = nullptr;
 }
 
 void TqzPDContentStream::ParseStream() {
@@ -359,28 +360,49 @@ void TqzPDContentStream::ExecuteOp(const core::TqzPDCommand& Command) {
 }
 
 void TqzPDContentStream::SaveState() {
+    if (static_cast<int64_t>(FSavedStates.size()) >= kMaxSaveDepth) {
+        ++FIgnoredSaves;
+        return;
+    }
     FExportDev->SaveState(*FState);
-    FState = FState->Save();
-    ++FSaveDepth;
+    FSavedStates.push_back(FState->Copy());
+    FState = FSavedStates.back().get();
 }
 
 void TqzPDContentStream::RestoreState() {
+    if (FIgnoredSaves > 0) {
+        --FIgnoredSaves;
+        return;
+    }
     // The state this stream started from is the caller's (or the page's):
     // an unbalanced Q leaves it in place.
-    if (FSaveDepth == 0) return;
+    if (FSavedStates.empty()) return;
     FExportDev->EndExGState(*FState);
-    FState = FState->Restore();
-    --FSaveDepth;
+    PopState();
     FExportDev->RestoreState(*FState);
 }
 
+void TqzPDContentStream::PopState() {
+    std::unique_ptr<TqzPDState> top = std::move(FSavedStates.back());
+    FSavedStates.pop_back();
+    TqzPDState* below = FSavedStates.empty() ? FBaseState : FSavedStates.back().get();
+    // The path and the current and line positions go back down; nothing else.
+    below->SetPath(top->GetPath().Copy());
+    below->SetCurX(top->GetCurX());
+    below->SetCurY(top->GetCurY());
+    below->SetLineX(top->GetLineX());
+    below->SetLineY(top->GetLineY());
+    FState = below;
+}
+
 void TqzPDContentStream::UnwindStates(bool tellDevice) {
-    while (FSaveDepth > 0) {
+    FIgnoredSaves = 0;
+    while (!FSavedStates.empty()) {
         if (tellDevice && FExportDev != nullptr) {
             RestoreState();
         } else {
-            FState = FState->Restore();
-            --FSaveDepth;
+            FSavedStates.pop_back();
+            FState = FSavedStates.empty() ? FBaseState : FSavedStates.back().get();
         }
     }
 }

@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/PDElement.h"
 #include "core/PDMatrix.h"
@@ -124,6 +125,8 @@ private:
     // Pops every state this stream pushed; with `tellDevice` the device
     // hears of each pop as of a Q.
     void UnwindStates(bool tellDevice);
+    // Drops the top state, carrying its path and positions down.
+    void PopState();
 
     // Helpers of the handlers.
     void DoEndPath();
@@ -223,10 +226,15 @@ private:
 
     document::TqzPDDocument* FDocument;
     TqzPDExportDevice* FExportDev = nullptr;
+    // The current state: the top of FSavedStates, else the state the
+    // interpretation started from (FOwnedState, or the caller's).
     TqzPDState* FState = nullptr;
+    TqzPDState* FBaseState = nullptr;
     std::unique_ptr<TqzPDState> FOwnedState;
-    // States pushed by this stream above the one it started from.
-    int32_t FSaveDepth = 0;
+    // The states pushed by q above the base, each a copy of the one below.
+    std::vector<std::unique_ptr<TqzPDState>> FSavedStates;
+    // q refused beyond kMaxSaveDepth, each undone by one Q.
+    int32_t FIgnoredSaves = 0;
     double FhDPI = 0;
     double FvDPI = 0;
     int32_t FRotate = 0;

@@ -50,7 +50,7 @@ std::string HexBytes(const std::string& digits) {
 // ---- text objects and text state ----
 
 void TqzPDContentStream::OpBeginText(TqzPDBaseObject* const*, int32_t) {
-    FState->FTextMatrix = core::TqzPDMatrix();
+    FState->SetTextMatrix(core::TqzPDMatrix());
     FState->TextMoveTo(0, 0);
     FExportDev->UpdateTextMatrix(*FState);
     FExportDev->UpdateTextPos(*FState);
@@ -60,32 +60,32 @@ void TqzPDContentStream::OpBeginText(TqzPDBaseObject* const*, int32_t) {
 void TqzPDContentStream::OpEndText(TqzPDBaseObject* const*, int32_t) { FExportDev->EndTextObject(*FState); }
 
 void TqzPDContentStream::OpSetCharSpacing(TqzPDBaseObject* const* Operands, int32_t /*Count*/) {
-    FState->FCharSpace = OperandNumber(Operands[0]);
+    FState->SetCharSpace(OperandNumber(Operands[0]));
     FExportDev->UpdateCharSpace(*FState);
 }
 
 void TqzPDContentStream::OpSetWordSpacing(TqzPDBaseObject* const* Operands, int32_t /*Count*/) {
-    FState->FWordSpace = OperandNumber(Operands[0]);
+    FState->SetWordSpace(OperandNumber(Operands[0]));
     FExportDev->UpdateWordSpace(*FState);
 }
 
 void TqzPDContentStream::OpSetHorizScaling(TqzPDBaseObject* const* Operands, int32_t /*Count*/) {
-    FState->FHorizScaling = OperandNumber(Operands[0]) / 100;
+    FState->SetHorizScaling(OperandNumber(Operands[0]) / 100);
     FExportDev->UpdateHorizScaling(*FState);
     FFontChanged = true;
 }
 
 void TqzPDContentStream::OpSetTextLeading(TqzPDBaseObject* const* Operands, int32_t /*Count*/) {
-    FState->FLeading = OperandNumber(Operands[0]);
+    FState->SetLeading(OperandNumber(Operands[0]));
 }
 
 void TqzPDContentStream::OpSetTextRise(TqzPDBaseObject* const* Operands, int32_t /*Count*/) {
-    FState->FRise = OperandNumber(Operands[0]);
+    FState->SetRise(OperandNumber(Operands[0]));
     FExportDev->UpdateRise(*FState);
 }
 
 void TqzPDContentStream::OpSetTextRender(TqzPDBaseObject* const* Operands, int32_t /*Count*/) {
-    FState->FRender = OperandNumber(Operands[0]);
+    FState->SetRender(OperandNumber(Operands[0]));
     FExportDev->UpdateRender(*FState);
 }
 
@@ -93,15 +93,15 @@ void TqzPDContentStream::OpSetFont(TqzPDBaseObject* const* Operands, int32_t /*C
     if (FPageResource == nullptr) return;
     document::TqzPDFont* font = FPageResource->LookUpFont(OperandName(Operands[0]));
     if (font == nullptr) return;
-    FState->FFont = font;
-    FState->FFontSize = OperandNumber(Operands[1]);
+    FState->SetFont(font);
+    FState->SetFontSize(OperandNumber(Operands[1]));
     // The device hears of the font at the next text shown.
     FFontChanged = true;
 }
 
 void TqzPDContentStream::OpSetTextMatrix(TqzPDBaseObject* const* Operands, int32_t /*Count*/) {
-    FState->FTextMatrix = core::TqzPDMatrix(OperandNumber(Operands[0]), OperandNumber(Operands[1]), OperandNumber(Operands[2]),
-                                            OperandNumber(Operands[3]), OperandNumber(Operands[4]), OperandNumber(Operands[5]));
+    FState->SetTextMatrix(core::TqzPDMatrix(OperandNumber(Operands[0]), OperandNumber(Operands[1]), OperandNumber(Operands[2]),
+                                            OperandNumber(Operands[3]), OperandNumber(Operands[4]), OperandNumber(Operands[5])));
     FState->TextMoveTo(0, 0);
     FExportDev->UpdateTextMatrix(*FState);
     FExportDev->UpdateTextPos(*FState);
@@ -120,9 +120,9 @@ void TqzPDContentStream::OpTextMove(TqzPDBaseObject* const* Operands, int32_t /*
     const double tx = OperandNumber(Operands[0]);
     const double ty = OperandNumber(Operands[1]);
     if (IsVerticalFont()) {
-        FState->TextMoveTo(FState->FLineX + tx, FState->FLineY - ty);
+        FState->TextMoveTo(FState->GetLineX() + tx, FState->GetLineY() - ty);
     } else {
-        FState->TextMoveTo(FState->FLineX + tx, FState->FLineY + ty);
+        FState->TextMoveTo(FState->GetLineX() + tx, FState->GetLineY() + ty);
     }
     FExportDev->UpdateTextPos(*FState);
 }
@@ -130,13 +130,13 @@ void TqzPDContentStream::OpTextMove(TqzPDBaseObject* const* Operands, int32_t /*
 void TqzPDContentStream::OpTextMoveSet(TqzPDBaseObject* const* Operands, int32_t /*Count*/) {
     const double tx = OperandNumber(Operands[0]);
     const double ty = OperandNumber(Operands[1]);
-    FState->FLeading = -ty;
-    FState->TextMoveTo(FState->FLineX + tx, FState->FLineY + ty);
+    FState->SetLeading(-ty);
+    FState->TextMoveTo(FState->GetLineX() + tx, FState->GetLineY() + ty);
     FExportDev->UpdateTextPos(*FState);
 }
 
 void TqzPDContentStream::MoveToNextLine() {
-    FState->TextMoveTo(FState->FLineX, FState->FLineY - FState->FLeading);
+    FState->TextMoveTo(FState->GetLineX(), FState->GetLineY() - FState->GetLeading());
 }
 
 void TqzPDContentStream::OpTextNextLine(TqzPDBaseObject* const*, int32_t) {
@@ -147,7 +147,7 @@ void TqzPDContentStream::OpTextNextLine(TqzPDBaseObject* const*, int32_t) {
 // ---- text showing ----
 
 bool TqzPDContentStream::PrepareFont() {
-    if (FState->FFont == nullptr) return false;
+    if (FState->GetFont() == nullptr) return false;
     if (FFontChanged) {
         FExportDev->UpdateFont(*FState);
         FFontChanged = false;
@@ -164,7 +164,7 @@ void TqzPDContentStream::DoShowText(const std::string& Str) {
     // Type 3 glyph procedures are interpreted once fonts tell their type;
     // until then every font takes the path below.
     if (!FExportDev->FUseDrawChar) {
-        FExportDev->RawTextOut(*FState, FState->FCurX, FState->FCurY, Str);
+        FExportDev->RawTextOut(*FState, FState->GetCurX(), FState->GetCurY(), Str);
         FIsCapitalTJ = false;
         return;
     }
@@ -200,8 +200,8 @@ void TqzPDContentStream::OpMoveShowText(TqzPDBaseObject* const* Operands, int32_
 
 void TqzPDContentStream::OpMoveSetShowText(TqzPDBaseObject* const* Operands, int32_t /*Count*/) {
     if (!PrepareFont()) return;
-    FState->FWordSpace = OperandNumber(Operands[0]);
-    FState->FCharSpace = OperandNumber(Operands[1]);
+    FState->SetWordSpace(OperandNumber(Operands[0]));
+    FState->SetCharSpace(OperandNumber(Operands[1]));
     MoveToNextLine();
     FExportDev->UpdateWordSpace(*FState);
     FExportDev->UpdateCharSpace(*FState);
@@ -222,7 +222,7 @@ void TqzPDContentStream::OpShowSpaceText(TqzPDBaseObject* const* Operands, int32
         if (element == nullptr) continue;
         if (element->IsNumber()) {
             const double n = OperandNumber(element);
-            const double shift = -n * 0.001 * std::fabs(FState->FFontSize);
+            const double shift = -n * 0.001 * std::fabs(FState->GetFontSize());
             if (vertical) {
                 FState->Shift(0, shift);
             } else {

@@ -70,7 +70,9 @@ TEST(PDExportDevice, BaseDeviceRunsThroughAWholeStream) {
     TqzPDContentStream interpreter(nullptr, nullptr, &stream);
     interpreter.Display(device, 72, 72, 1, 0, nullptr, nullptr);
     ASSERT_NE(interpreter.GetCurrentState(), nullptr);
-    EXPECT_EQ(interpreter.GetCurrentState()->FFillColor.Comps[0], 32768);  // the last operator ran
+    TqzColor color;
+    interpreter.GetCurrentState()->GetFillColor(color);
+    EXPECT_EQ(color.Comps[0], 32768);  // the last operator ran
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "content/device/PDExportDevice.h"
 #include "content/device/PDImage.h"
 #include "content/device/PDXObject.h"
+#include "content/state/PDPath.h"
 #include "content/state/PDState.h"
 #include "core/PDDictionary.h"
 #include "core/PDInteger.h"
@@ -60,6 +61,8 @@ public:
     bool InterpretForms = false;
     // Log UpdateAll as its single updates instead of one line.
     bool ExpandUpdateAll = false;
+    // Painting lines end with the state's CTM (" ctm a b c d e f").
+    bool LogCTM = false;
     // Resources for forms that have none of their own.
     document::TqzPDResource* FallbackResources = nullptr;
 
@@ -95,56 +98,60 @@ public:
     }
     void UpdateCTM(TqzPDState&, const core::TqzPDMatrix& CTM) override { Log.push_back("UpdateCTM " + MatrixText(CTM)); }
     void UpdateLineDash(TqzPDState& State) override {
+        TqzDashArray dash;
+        int32_t length = 0;
+        double start = 0;
+        State.GetLineDash(dash, length, start);
         std::string text = "UpdateLineDash [";
-        for (size_t i = 0; i < State.FLineDash.size(); ++i) text += (i ? " " : "") + Num(State.FLineDash[i]);
-        Log.push_back(text + "] " + Num(State.FLineStart));
+        for (size_t i = 0; i < dash.size(); ++i) text += (i ? " " : "") + Num(dash[i]);
+        Log.push_back(text + "] " + Num(start));
     }
-    void UpdateFlatness(TqzPDState& State) override { Log.push_back("UpdateFlatness " + Num(State.FFlatness)); }
+    void UpdateFlatness(TqzPDState& State) override { Log.push_back("UpdateFlatness " + Num(State.GetFlatness())); }
     void UpdateLineJoin(TqzPDState& State) override {
-        Log.push_back("UpdateLineJoin " + std::to_string(State.FLineJoin));
+        Log.push_back("UpdateLineJoin " + std::to_string(State.GetLineJoin()));
     }
-    void UpdateLineCap(TqzPDState& State) override { Log.push_back("UpdateLineCap " + std::to_string(State.FLineCap)); }
-    void UpdateMiterLimit(TqzPDState& State) override { Log.push_back("UpdateMiterLimit " + Num(State.FMiterLimit)); }
-    void UpdateLineWidth(TqzPDState& State) override { Log.push_back("UpdateLineWidth " + Num(State.FLineWidth)); }
+    void UpdateLineCap(TqzPDState& State) override { Log.push_back("UpdateLineCap " + std::to_string(State.GetLineCap())); }
+    void UpdateMiterLimit(TqzPDState& State) override { Log.push_back("UpdateMiterLimit " + Num(State.GetMiterLimit())); }
+    void UpdateLineWidth(TqzPDState& State) override { Log.push_back("UpdateLineWidth " + Num(State.GetLineWidth())); }
     void UpdateStrokeAdjust(TqzPDState&) override { Log.push_back("UpdateStrokeAdjust"); }
     void UpdateFillColorSpace(TqzPDState& State) override {
-        Log.push_back("UpdateFillColorSpace " + SpaceText(State.FFillColorSpace));
+        Log.push_back("UpdateFillColorSpace " + SpaceText(State.GetFillColorSpace()));
     }
     void UpdateStrokeColorSpace(TqzPDState& State) override {
-        Log.push_back("UpdateStrokeColorSpace " + SpaceText(State.FStrokeColorSpace));
+        Log.push_back("UpdateStrokeColorSpace " + SpaceText(State.GetStrokeColorSpace()));
     }
     void UpdateFillColor(TqzPDState& State) override {
-        Log.push_back("UpdateFillColor " + ColorText(State.FFillColor, State.FFillColorSpace));
+        Log.push_back("UpdateFillColor " + ColorText(FillColor(State), State.GetFillColorSpace()));
     }
     void UpdateStrokeColor(TqzPDState& State) override {
-        Log.push_back("UpdateStrokeColor " + ColorText(State.FStrokeColor, State.FStrokeColorSpace));
+        Log.push_back("UpdateStrokeColor " + ColorText(StrokeColor(State), State.GetStrokeColorSpace()));
     }
     void UpdateBlendMode(TqzPDState&) override { Log.push_back("UpdateBlendMode"); }
-    void UpdateFillOpacity(TqzPDState& State) override { Log.push_back("UpdateFillOpacity " + Num(State.FFillOpacity)); }
+    void UpdateFillOpacity(TqzPDState& State) override { Log.push_back("UpdateFillOpacity " + Num(State.GetFillOpacity())); }
     void UpdateStrokeOpacity(TqzPDState& State) override {
-        Log.push_back("UpdateStrokeOpacity " + Num(State.FStrokeOpacity));
+        Log.push_back("UpdateStrokeOpacity " + Num(State.GetStrokeOpacity()));
     }
     void UpdateFillOverPrint(TqzPDState&) override { Log.push_back("UpdateFillOverPrint"); }
     void UpdateStrokeOverPrint(TqzPDState&) override { Log.push_back("UpdateStrokeOverPrint"); }
     void UpdateTransfer(TqzPDState&) override { Log.push_back("UpdateTransfer"); }
     void UpdateExGStateforGroup(TqzPDState&) override { Log.push_back("UpdateExGStateforGroup"); }
     void EndExGState(TqzPDState&) override { Log.push_back("EndExGState"); }
-    void UpdateFont(TqzPDState& State) override { Log.push_back("UpdateFont " + Num(State.FFontSize)); }
+    void UpdateFont(TqzPDState& State) override { Log.push_back("UpdateFont " + Num(State.GetFontSize())); }
     void UpdateTextMatrix(TqzPDState& State) override {
-        Log.push_back("UpdateTextMatrix " + MatrixText(State.FTextMatrix));
+        Log.push_back("UpdateTextMatrix " + MatrixText(State.GetTextMatrix()));
     }
-    void UpdateCharSpace(TqzPDState& State) override { Log.push_back("UpdateCharSpace " + Num(State.FCharSpace)); }
-    void UpdateRender(TqzPDState& State) override { Log.push_back("UpdateRender " + Num(State.FRender)); }
-    void UpdateRise(TqzPDState& State) override { Log.push_back("UpdateRise " + Num(State.FRise)); }
-    void UpdateWordSpace(TqzPDState& State) override { Log.push_back("UpdateWordSpace " + Num(State.FWordSpace)); }
+    void UpdateCharSpace(TqzPDState& State) override { Log.push_back("UpdateCharSpace " + Num(State.GetCharSpace())); }
+    void UpdateRender(TqzPDState& State) override { Log.push_back("UpdateRender " + Num(State.GetRender())); }
+    void UpdateRise(TqzPDState& State) override { Log.push_back("UpdateRise " + Num(State.GetRise())); }
+    void UpdateWordSpace(TqzPDState& State) override { Log.push_back("UpdateWordSpace " + Num(State.GetWordSpace())); }
     void UpdateHorizScaling(TqzPDState& State) override {
-        Log.push_back("UpdateHorizScaling " + Num(State.FHorizScaling));
+        Log.push_back("UpdateHorizScaling " + Num(State.GetHorizScaling()));
     }
     void UpdateTextPos(TqzPDState& State) override {
-        Log.push_back("UpdateTextPos " + Num(State.FCurX) + " " + Num(State.FCurY));
+        Log.push_back("UpdateTextPos " + Num(State.GetCurX()) + " " + Num(State.GetCurY()));
     }
     void UpdateTextShift(TqzPDState& State, double shift) override {
-        Log.push_back("UpdateTextShift " + Num(shift) + " at " + Num(State.FCurX) + " " + Num(State.FCurY));
+        Log.push_back("UpdateTextShift " + Num(shift) + " at " + Num(State.GetCurX()) + " " + Num(State.GetCurY()));
     }
     void Stroke(TqzPDState& State) override { Log.push_back(WithPath("Stroke", State)); }
     void Fill(TqzPDState& State) override { Log.push_back(WithPath("Fill", State)); }
@@ -208,9 +215,21 @@ public:
     }
 
 private:
-    static std::string WithPath(const char* name, const TqzPDState& state) {
+    static TqzColor FillColor(const TqzPDState& state) {
+        TqzColor color;
+        state.GetFillColor(color);
+        return color;
+    }
+    static TqzColor StrokeColor(const TqzPDState& state) {
+        TqzColor color;
+        state.GetStrokeColor(color);
+        return color;
+    }
+    std::string WithPath(const char* name, const TqzPDState& state) const {
         const std::string path = PathText(state);
-        return path.empty() ? name : std::string(name) + " " + path;
+        std::string text = path.empty() ? name : std::string(name) + " " + path;
+        if (LogCTM) text += " ctm " + MatrixText(state.GetCTM());
+        return text;
     }
     static std::string SpaceText(const TqzPDColorSpace* space) {
         if (space == nullptr) return "none";
@@ -231,6 +250,25 @@ private:
     }
 };
 
-inline std::string PathText(const TqzPDState& /*state*/) { return ""; }
+inline std::string PathText(const TqzPDState& state) {
+    std::string text;
+    const TqzPDPath& path = state.GetPath();
+    for (int32_t i = 0; i < path.GetSubPathCount(); ++i) {
+        const TqzPDSubPath& sub = *path.GetSubPath(i);
+        const auto point = [&](int32_t p) { return Num(sub.X(p)) + " " + Num(sub.Y(p)); };
+        text += (text.empty() ? "M " : " M ") + point(0);
+        for (int32_t p = 1; p < sub.GetPointCount();) {
+            if (sub.Curve(p)) {
+                text += " C " + point(p) + " " + point(p + 1) + " " + point(p + 2);
+                p += 3;
+            } else {
+                text += " L " + point(p);
+                ++p;
+            }
+        }
+        if (sub.IsClosed()) text += " Z";
+    }
+    return text;
+}
 
 }  // namespace qz::content::testing
