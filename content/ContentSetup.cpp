@@ -11,10 +11,12 @@
 namespace qz::content {
 
 void RegisterContentFactories() {
-    auto& factories = document::ContentFactories();
-    factories.ColorSpace = [](core::TqzPDBaseObject* object, const std::string& name)
-        -> std::unique_ptr<document::TqzPDColorSpace> { return MakeColorSpace(object, name); };
-    factories.GState =
+    document::ContentFactories().ColorSpace =
+        [](core::TqzPDBaseObject* object,
+           const std::string& name) -> std::unique_ptr<document::TqzPDColorSpace> {
+        return MakeColorSpace(object, name);
+    };
+    document::ContentFactories().GState =
         [](document::TqzPDDocument& document, const std::string& name,
            core::TqzPDBaseObject* object,
            document::TqzPDResource* resource) -> std::unique_ptr<document::TqzPDGState> {
