@@ -22,12 +22,12 @@ void RegisterContentFactories() {
            document::TqzPDResource* resource) -> std::unique_ptr<document::TqzPDGState> {
         return std::make_unique<TqzPDGState>(&document, resource, object, name);
     };
-    factories.XObject = [](document::TqzPDDocument& document, document::TqzPDResource* resource,
+    document::ContentFactories().XObject = [](document::TqzPDDocument& document, document::TqzPDResource* resource,
                            const std::string& name,
                            core::TqzPDBaseObject* object) -> std::unique_ptr<document::TqzPDXObject> {
         return MakeXObject(&document, resource, name, object);
     };
-    factories.Contents = [](document::TqzPDDocument& document, document::TqzPDPage& page,
+    document::ContentFactories().Contents = [](document::TqzPDDocument& document, document::TqzPDPage& page,
                             core::TqzPDBaseObject* contents) -> std::unique_ptr<core::TqzPDElement> {
         return std::make_unique<TqzPDContents>(&document, &page, contents);
     };
