@@ -470,3 +470,26 @@ TEST_F(ResourceTest, PatternsAndColourSpacesFromResources) {
 
 }  // namespace
 }  // namespace qz::content
+
+namespace qz::content {
+namespace {
+
+class ImageParent : public RecordingDevice {
+public:
+    void DrawImage(TqzPDState&, TqzPDImage& Image) override { parents.push_back(Image.GetParentElement()); }
+    std::vector<core::TqzPDElement*> parents;
+};
+
+// An inline image of a page's content hangs from the page.
+TEST(PDContentStream, InlineImagesBelongToThePage) {
+    OnePageFile file("/Contents 4 0 R");
+    file.Builder.SetStream(4, "<< >>", "BI /W 1 /H 1 /BPC 8 /CS /G ID x EI");
+    file.Load();
+    ImageParent device;
+    file.Contents()->GetStream(0)->Display(device, 72, 72, 1, 0, nullptr, nullptr);
+    file.Contents()->Display(device, 72, 72, 1, 0, nullptr, nullptr, false);
+    EXPECT_EQ(device.parents, (std::vector<core::TqzPDElement*>{&file.Page(), &file.Page()}));
+}
+
+}  // namespace
+}  // namespace qz::content
