@@ -1,6 +1,7 @@
 #include "component/CustomPDFDocument.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include "component/ComponentExceptions.h"
 #include "content/ContentSetup.h"
@@ -26,8 +27,9 @@ document::TqzPDPermissions ClearedPermissions(filters::TqzPDFEncryptionLevel lev
 TqzCustomPDFDocument::TqzCustomPDFDocument()
     : FPermissions(ClearedPermissions(filters::TqzPDFEncryptionLevel::elRC4_40Bit)) {
     // The document model makes fonts, XObjects, colour spaces and page
-    // contents through the content layer's makers.
-    content::RegisterContentFactories();
+    // contents through the content layer's makers; filled once per process.
+    static std::once_flag registered;
+    std::call_once(registered, content::RegisterContentFactories);
 }
 
 TqzCustomPDFDocument::~TqzCustomPDFDocument() {

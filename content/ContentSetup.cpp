@@ -11,21 +11,23 @@
 namespace qz::content {
 
 void RegisterContentFactories() {
-    auto& factories = document::ContentFactories();
-    factories.ColorSpace = [](core::TqzPDBaseObject* object, const std::string& name)
-        -> std::unique_ptr<document::TqzPDColorSpace> { return MakeColorSpace(object, name); };
-    factories.GState =
+    document::ContentFactories().ColorSpace =
+        [](core::TqzPDBaseObject* object,
+           const std::string& name) -> std::unique_ptr<document::TqzPDColorSpace> {
+        return MakeColorSpace(object, name);
+    };
+    document::ContentFactories().GState =
         [](document::TqzPDDocument& document, const std::string& name,
            core::TqzPDBaseObject* object,
            document::TqzPDResource* resource) -> std::unique_ptr<document::TqzPDGState> {
         return std::make_unique<TqzPDGState>(&document, resource, object, name);
     };
-    factories.XObject = [](document::TqzPDDocument& document, document::TqzPDResource* resource,
+    document::ContentFactories().XObject = [](document::TqzPDDocument& document, document::TqzPDResource* resource,
                            const std::string& name,
                            core::TqzPDBaseObject* object) -> std::unique_ptr<document::TqzPDXObject> {
         return MakeXObject(&document, resource, name, object);
     };
-    factories.Contents = [](document::TqzPDDocument& document, document::TqzPDPage& page,
+    document::ContentFactories().Contents = [](document::TqzPDDocument& document, document::TqzPDPage& page,
                             core::TqzPDBaseObject* contents) -> std::unique_ptr<core::TqzPDElement> {
         return std::make_unique<TqzPDContents>(&document, &page, contents);
     };

@@ -1,14 +1,15 @@
 #pragma once
 // TqzPDPage: the model element of one page. It wraps the page dictionary and
 // hands out, each made on first need and kept, the page's boxes, rotation,
-// resources and annotation objects; it writes the page back on save, and it
+// resources, annotation objects and contents element; it writes the page back on save, and it
 // copies a page of another document into itself (page insertion).
 //
 // The page tree makes and owns the page elements. A page borrows its
 // dictionary, document and tree; it owns its rectangles, its resource element,
-// the additional actions it read and its inherited property (which shares the
-// properties of the nodes above it). The drawing and annotation operations of
-// the content and forms layers are not part of this build.
+// the additional actions it read, its contents element (made by the content
+// layer's maker) and its inherited property (which shares the properties of
+// the nodes above it). The drawing and annotation operations of the content
+// and forms layers are not part of this build.
 
 #include <cstdint>
 #include <memory>

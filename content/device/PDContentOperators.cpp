@@ -500,8 +500,8 @@ std::string TqzPDContentStream::ReadInlineImageData(const core::TqzPDBaseObject*
     for (;;) {
         const int c = lexer.GetChar();
         if (c < 0) return data;
-        if (c == 'E' && lexer.LookChar() == 'I' && (IsWhite(previous) || previous == '>') &&
-            (expected < 0 || count >= expected)) {
+        const bool boundary = IsWhite(previous) || previous == '>' || count == expected;
+        if (c == 'E' && boundary && lexer.LookChar() == 'I' && (expected < 0 || count >= expected)) {
             lexer.GetChar();
             if (IsDelimiterOrWhite(lexer.LookChar())) {
                 // The white space before EI belongs to the operator.

@@ -162,7 +162,8 @@ void TqzPDContents::Display(TqzPDExportDevice& ExportDev, double hDPI, double vD
         TqzPDState& state = *owned;
         stream->SetOwnedState(std::move(owned));
         ExportDev.StartPage(PageNum, state);
-        if (CropBox != nullptr && CropBox->GetIsValid()) {
+        // A box read from the file mirrors its array and counts as valid too.
+        if (CropBox != nullptr && (CropBox->GetIsValid() || CropBox->GetArray() != nullptr)) {
             state.MoveTo(CropBox->GetLeft(), CropBox->GetTop());
             state.LineTo(CropBox->GetRight(), CropBox->GetTop());
             state.LineTo(CropBox->GetRight(), CropBox->GetBottom());

@@ -142,6 +142,7 @@ TEST(PDContentStream, InlineImagesAreSkippedToTheirEnd) {
         {"BI /W 1 /H 1 /BPC 8 /CS /CS0 ID xEIx EIy\nEI 0.5 g",
          {"DrawImage inline 1x1 data xEIx EIy", "UpdateFillColor 0.5"}},
         {"BI /W 1 /H 1 /IM true ID \x80 EI/N gs 0.5 g", {"DrawImage inline 1x1 data \x80", "UpdateFillColor 0.5"}},
+        {"BI /W 2 /H 1 /BPC 8 /CS /G ID xyEI 0.5 g", {"DrawImage inline 2x1 data xy", "UpdateFillColor 0.5"}},
         {"BI /W 1 /H 1 /F /AHx ID 41> EI 0.5 g", {"DrawImage inline 1x1 data A", "UpdateFillColor 0.5"}},
         {"BI /W 1 /H", {"DrawImage inline 1x? data "}},       // the data ends in the dictionary
         {"BI /W 1 /H 1", {}},                                  // ... where a key is expected: no image
@@ -357,6 +358,137 @@ TEST_F(FormTest, ImagesAndUnknownNames) {
     file.Display(device);
     EXPECT_EQ(device.Lines({"DrawImage", "DrawFormXObject", "UpdateFillColor", "ProcessShadingPattern"}),
               (Lines{"DrawImage Im1 1x1 data z", "UpdateFillColor 0.5"}));
+}
+
+}  // namespace
+}  // namespace qz::content
+
+namespace qz::content {
+namespace {
+
+TEST(PDContentStream, PathConstruction) {
+    struct Case {
+        const char* content;
+        Lines expected;
+    };
+    const Lines names = {"Fill", "Stroke", "EvenOddFill", "Clip", "EvenOddClip"};
+    const Case cases[] = {
+        // Rectangles narrower than a unit are widened to one; negative sizes stay.
+        {"0 0 0.4 10 re f", {"Fill M 0 0 L 1 0 L 1 10 L 0 10 L 0 0 Z"}},
+        {"0 0 -0.4 0 re f", {"Fill M 0 0 L -0.4 0 L -0.4 1 L 0 1 L 0 0 Z"}},
+        // b* closes before painting, B* does not.
+        {"0 0 m 4 0 l 4 4 l b*", {"EvenOddFill M 0 0 L 4 0 L 4 4 L 0 0 Z", "Stroke M 0 0 L 4 0 L 4 4 L 0 0 Z"}},
+        {"0 0 m 4 0 l 4 4 l B*", {"EvenOddFill M 0 0 L 4 0 L 4 4", "Stroke M 0 0 L 4 0 L 4 4"}},
+        {"0 0 m 4 0 l s", {"Stroke M 0 0 L 4 0 L 0 0 Z"}},
+        // v takes the current point as first control point, y the end as second.
+        {"1 1 m 2 2 3 3 v 4 4 5 5 y S", {"Stroke M 1 1 C 1 1 2 2 3 3 C 4 4 5 5 5 5"}},
+        // Without a current point nothing but m and re builds a path.
+        {"1 1 l 1 2 3 4 5 6 c 1 1 1 1 v 1 1 1 1 y h S f", {}},
+        // A lone move paints nothing, yet ends the path and applies the clip.
+        {"0 0 m W* f 1 1 m 2 2 l S", {"EvenOddClip", "Stroke M 1 1 L 2 2"}},
+        // The clip follows the painting.
+        {"0 0 5 5 re W B", {"Fill M 0 0 L 5 0 L 5 5 L 0 5 L 0 0 Z", "Stroke M 0 0 L 5 0 L 5 5 L 0 5 L 0 0 Z",
+                            "Clip M 0 0 L 5 0 L 5 5 L 0 5 L 0 0 Z"}},
+        {"0 0 m 1 1 l n S", {}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Interpret(c.content, names), c.expected) << c.content;
+}
+
+TEST(PDContentStream, GraphicsStateOperators) {
+    EXPECT_EQ(Interpret("2 w 1 J 2 j 4 M 3 i 0 0 1 1 0 0 cm 1.5 j /RelativeColorimetric ri",
+                        {"UpdateLineWidth", "UpdateLineCap", "UpdateLineJoin", "UpdateMiterLimit", "UpdateFlatness",
+                         "UpdateCTM"}),
+              (Lines{"UpdateLineWidth 2", "UpdateLineCap 1", "UpdateLineJoin 2", "UpdateMiterLimit 4",
+                     "UpdateFlatness 3", "UpdateCTM 0 0 1 1 0 0"}));
+}
+
+// Resources of a page: graphics states, patterns and colour spaces.
+class ResourceTest : public ::testing::Test {
+protected:
+    ResourceTest() {
+        document::ContentFactories().Pattern = [](document::TqzPDDocument& doc, document::TqzPDResource* res,
+                                                  core::TqzPDBaseObject* object, const std::string& tag) {
+            return std::make_unique<document::TqzPDPattern>(&doc, res, object, tag);
+        };
+    }
+    ~ResourceTest() override { document::ContentFactories().Pattern = nullptr; }
+
+    // Runs `content` as the page's only stream; the stream stays for its state.
+    Lines Run(const std::string& content, const Lines& names) {
+        file = std::make_unique<OnePageFile>(
+            "/Resources << /ExtGState << /Half << /CA 0.5 >> /None << /LW 3 >> "
+            "/Mask << /SMask << /G 5 0 R >> /ca 0.25 >> /NoGroup << /SMask << /S /Alpha >> >> >> "
+            "/Pattern << /P1 << /PatternType 1 >> >> /ColorSpace << /CS0 /DeviceCMYK /CS1 [/Pattern] >> >> "
+            "/Contents 4 0 R");
+        file->Builder.SetStream(4, "<< >>", content);
+        file->Builder.SetStream(5, "<< /Subtype /Form /BBox [0 0 1 1] /Group << /S /Transparency >> >>", "");
+        file->Load();
+        stream = file->Contents()->GetStream(0);
+        device = std::make_unique<RecordingDevice>();
+        stream->Display(*device, 72, 72, 1, 0, nullptr, nullptr);
+        return device->Lines(names);
+    }
+    TqzPDState& State() { return *stream->GetCurrentState(); }
+
+    std::unique_ptr<OnePageFile> file;
+    TqzPDContentStream* stream = nullptr;
+    std::unique_ptr<RecordingDevice> device;
+};
+
+TEST_F(ResourceTest, ExtGStateSetsOnlyTheAlphasAndTheSoftMask) {
+    const Lines names = {"EndExGState", "UpdateStrokeOpacity", "UpdateFillOpacity", "DrawFormXObject",
+                         "UpdateExGStateforGroup", "UpdateLineWidth"};
+    EXPECT_EQ(Run("/Half gs /None gs /Missing gs", names),
+              (Lines{"EndExGState", "UpdateStrokeOpacity 0.5", "UpdateFillOpacity 1", "EndExGState",
+                     "UpdateStrokeOpacity 0.5", "UpdateFillOpacity 1", "EndExGState"}));
+    EXPECT_EQ(Run("/Mask gs /NoGroup gs 0 0 m 1 1 l S", names),
+              (Lines{"EndExGState", "UpdateStrokeOpacity 1", "UpdateFillOpacity 0.25", "DrawFormXObject Tag smask",
+                     "UpdateExGStateforGroup", "EndExGState", "UpdateStrokeOpacity 1", "UpdateFillOpacity 0.25"}));
+    // The soft-mask mark is the soft mask's alone.
+    EXPECT_FALSE(device->FCurrentDrawingIsSMask);
+}
+
+TEST_F(ResourceTest, PatternsAndColourSpacesFromResources) {
+    const Lines names = {"UpdateFillColorSpace", "UpdateFillColor", "UpdateStrokeColorSpace", "UpdateStrokeColor"};
+    EXPECT_EQ(Run("/CS0 cs /Pattern cs /P1 scn", names),
+              (Lines{"UpdateFillColorSpace DeviceCMYK", "UpdateFillColor 0 0 0 1", "UpdateFillColorSpace Pattern"}));
+    ASSERT_NE(State().GetFillPattern(), nullptr);
+    EXPECT_TRUE(State().GetFillPattern()->IsName("P1"));
+    EXPECT_FALSE(State().GetFillColorSpace() == nullptr);
+
+    // k clears the fill pattern; K leaves the stroke pattern.
+    Run("/Pattern cs /P1 scn /Pattern CS /P1 SCN 0 0 0 1 k 0 0 0 1 K", {});
+    EXPECT_EQ(State().GetFillPattern(), nullptr);
+    ASSERT_NE(State().GetStrokePattern(), nullptr);
+    // A name that is no pattern clears the fill pattern.
+    Run("/Pattern cs /P1 scn /Nothing scn", {});
+    EXPECT_EQ(State().GetFillPattern(), nullptr);
+    // SCN with components needs the pattern space's underlying space.
+    EXPECT_EQ(Run("/Pattern CS 1 /P1 SCN", {"UpdateStrokeColor"}), Lines{"UpdateStrokeColor 0"});
+    EXPECT_EQ(State().GetStrokePattern(), nullptr);
+}
+
+}  // namespace
+}  // namespace qz::content
+
+namespace qz::content {
+namespace {
+
+class ImageParent : public RecordingDevice {
+public:
+    void DrawImage(TqzPDState&, TqzPDImage& Image) override { parents.push_back(Image.GetParentElement()); }
+    std::vector<core::TqzPDElement*> parents;
+};
+
+// An inline image of a page's content hangs from the page.
+TEST(PDContentStream, InlineImagesBelongToThePage) {
+    OnePageFile file("/Contents 4 0 R");
+    file.Builder.SetStream(4, "<< >>", "BI /W 1 /H 1 /BPC 8 /CS /G ID x EI");
+    file.Load();
+    ImageParent device;
+    file.Contents()->GetStream(0)->Display(device, 72, 72, 1, 0, nullptr, nullptr);
+    file.Contents()->Display(device, 72, 72, 1, 0, nullptr, nullptr, false);
+    EXPECT_EQ(device.parents, (std::vector<core::TqzPDElement*>{&file.Page(), &file.Page()}));
 }
 
 }  // namespace
