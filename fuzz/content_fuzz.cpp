@@ -14,12 +14,14 @@
 #include "content/device/PDContentStream.h"
 #include "content/device/PDContents.h"
 #include "content/device/PDExportDevice.h"
+#include "content/device/PDImage.h"
 #include "content/device/PDXObject.h"
 #include "content/state/PDState.h"
 #include "core/PDBaseObject.h"
 #include "core/PDDictionary.h"
 #include "core/PDMatrix.h"
 #include "core/PDRect.h"
+#include "core/PDStream.h"
 #include "document/PDDocument.h"
 #include "document/PDPage.h"
 #include "fuzz/FuzzSupport.h"
@@ -58,10 +60,17 @@ testing::PdfBuilder PageAround() {
     return b;
 }
 
-// Records nothing; draws each form's content where the form is drawn, in
-// a copy of the state moved by the form's matrix, as a renderer does.
+// Records nothing; reads each image's data through its filters, and draws
+// each form's content where the form is drawn, in a copy of the state moved
+// by the form's matrix, as a renderer does.
 class FormFollowingDevice : public content::TqzPDExportDevice {
 public:
+    void DrawImage(content::TqzPDState&, content::TqzPDImage& Image) override {
+        core::TqzPDStream* stream = Image.GetStream();
+        if (stream == nullptr || stream->GetStream() == nullptr) return;
+        qz::fuzz::ReadBounded(*stream->GetStream());
+    }
+
     void DrawFormXObject(content::TqzPDState& State, content::TqzPDForm& Form) override {
         std::unique_ptr<content::TqzPDState> copy = State.Copy();
         if (const core::TqzPDMatrix* matrix = Form.GetMatrix()) copy->ConcatCTM(*matrix);
