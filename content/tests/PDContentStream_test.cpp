@@ -493,3 +493,27 @@ TEST(PDContentStream, InlineImagesBelongToThePage) {
 
 }  // namespace
 }  // namespace qz::content
+
+namespace qz::content {
+namespace {
+
+// A flood of q stops copying the state at the save limit; the Q beyond it
+// undo the refused saves first, so the balance still holds.
+TEST(PDContentStream, SaveFloodIsBounded) {
+    const int32_t extra = 100;
+    std::string content;
+    for (int32_t i = 0; i < kMaxSaveDepth + extra; ++i) content += "q ";
+    content += "5 w ";
+    for (int32_t i = 0; i < kMaxSaveDepth + extra + 3; ++i) content += "Q ";
+    RecordingDevice device;
+    core::TqzPDStream stream(std::make_shared<core::TqzMemoryStream>(content + "7 w"),
+                             std::make_unique<core::TqzPDDictionary>());
+    TqzPDContentStream interpreter(nullptr, nullptr, &stream);
+    interpreter.Display(device, 72, 72, 1, 0, nullptr, nullptr);
+    EXPECT_EQ(device.Lines({"SaveState"}).size(), static_cast<size_t>(kMaxSaveDepth));
+    EXPECT_EQ(device.Lines({"RestoreState"}).size(), static_cast<size_t>(kMaxSaveDepth));
+    EXPECT_DOUBLE_EQ(interpreter.GetCurrentState()->GetLineWidth(), 7);
+}
+
+}  // namespace
+}  // namespace qz::content
