@@ -222,16 +222,26 @@ protected:
     }
     ~TextTest() override { document::ContentFactories().Font = nullptr; }
 
-    Lines Show(const std::string& content, const Lines& names) {
+    Lines Show(const std::string& content, const Lines& names, bool useDrawChar = false) {
         OnePageFile file("/Resources << /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >> "
                          "/Contents 4 0 R");
         file.Builder.SetStream(4, "<< >>", content);
         file.Load();
         RecordingDevice device;
+        device.FUseDrawChar = useDrawChar;
         file.Display(device);
         return device.Lines(names);
     }
 };
+
+// A device that wants characters gets each string framed by BeginString
+// and EndString; the characters themselves come with the font model.
+TEST_F(TextTest, CharacterDevicesGetStringFrames) {
+    EXPECT_EQ(Show("BT /F1 10 Tf (Hi) Tj ET", {"BeginStringOp", "BeginString", "EndString", "EndStringOp",
+                                               "RawTextOut", "DrawChar"},
+                   true),
+              (Lines{"BeginStringOp", "BeginString Hi", "EndString", "EndStringOp"}));
+}
 
 TEST_F(TextTest, ShowingWithoutAFontSendsNothing) {
     EXPECT_EQ(Show("BT (Hi) Tj (x) ' 1 2 (y) \" [(a) 5] TJ /Missing 9 Tf (z) Tj ET",
