@@ -104,13 +104,14 @@ public:
 
 TEST(PDContentStream, ExceptionEndsTheStreamQuietlyKeepingEarlierChanges) {
     ThrowingDevice device;
-    core::TqzPDStream stream(std::make_shared<core::TqzMemoryStream>("q 2 w 0 0 m 5 5 l S 3 w"),
+    core::TqzPDStream stream(std::make_shared<core::TqzMemoryStream>("4 w q 2 w 0 0 m 5 5 l S 3 w"),
                              std::make_unique<core::TqzPDDictionary>());
     TqzPDContentStream interpreter(nullptr, nullptr, &stream);
     EXPECT_NO_THROW(interpreter.Display(device, 72, 72, 1, 0, nullptr, nullptr));
-    EXPECT_EQ(device.Lines({"UpdateLineWidth", "RestoreState"}), (Lines{"UpdateLineWidth 2", "RestoreState"}));
-    // The q was unwound; the line width set before the fault lived in it.
-    EXPECT_DOUBLE_EQ(interpreter.GetCurrentState()->GetLineWidth(), 1);
+    EXPECT_EQ(device.Lines({"UpdateLineWidth", "RestoreState"}),
+              (Lines{"UpdateLineWidth 4", "UpdateLineWidth 2", "RestoreState"}));
+    // The open q was unwound; the change made before it stays.
+    EXPECT_DOUBLE_EQ(interpreter.GetCurrentState()->GetLineWidth(), 4);
 }
 
 TEST(PDContentStream, ExceptionInsideDispalyObjectPassesToTheCaller) {
