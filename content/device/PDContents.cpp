@@ -83,21 +83,22 @@ void TqzPDContents::AddStream(std::unique_ptr<TqzPDContentStream> Stream, bool A
     const core::TqzPDBaseObject* object = Stream->GetBaseObject();
     if (object == nullptr || object->IsDirect()) return;
     auto reference = std::make_unique<core::TqzPDIndirectRef>(object->GetObjNumber(), object->GetGenNumber());
-    GetStream(0);
-    const bool keepList = !FContentStrmList.empty();
+    // The list is filled first, so it always follows the array (an empty
+    // array included).
+    FillStreamList();
 
     if (FBaseObject->IsArray()) {
         auto& array = static_cast<core::TqzPDArray&>(*FBaseObject);
         if (Index >= 0) {
             array.Insert(std::move(reference), std::min(Index, array.GetLength()));
             const size_t at = std::min(static_cast<size_t>(Index), FContentStrmList.size());
-            if (keepList) FContentStrmList.insert(FContentStrmList.begin() + static_cast<std::ptrdiff_t>(at), std::move(Stream));
+            FContentStrmList.insert(FContentStrmList.begin() + static_cast<std::ptrdiff_t>(at), std::move(Stream));
         } else if (AtFirst) {
             array.Insert(std::move(reference), 0);
-            if (keepList) FContentStrmList.insert(FContentStrmList.begin(), std::move(Stream));
+            FContentStrmList.insert(FContentStrmList.begin(), std::move(Stream));
         } else {
             array.Add(std::move(reference));
-            if (keepList) FContentStrmList.push_back(std::move(Stream));
+            FContentStrmList.push_back(std::move(Stream));
         }
         array.SetIsChanged(true);
         return;

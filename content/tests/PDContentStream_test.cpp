@@ -104,13 +104,14 @@ public:
 
 TEST(PDContentStream, ExceptionEndsTheStreamQuietlyKeepingEarlierChanges) {
     ThrowingDevice device;
-    core::TqzPDStream stream(std::make_shared<core::TqzMemoryStream>("q 2 w 0 0 m 5 5 l S 3 w"),
+    core::TqzPDStream stream(std::make_shared<core::TqzMemoryStream>("4 w q 2 w 0 0 m 5 5 l S 3 w"),
                              std::make_unique<core::TqzPDDictionary>());
     TqzPDContentStream interpreter(nullptr, nullptr, &stream);
     EXPECT_NO_THROW(interpreter.Display(device, 72, 72, 1, 0, nullptr, nullptr));
-    EXPECT_EQ(device.Lines({"UpdateLineWidth", "RestoreState"}), (Lines{"UpdateLineWidth 2", "RestoreState"}));
-    // The q was unwound; the line width set before the fault lived in it.
-    EXPECT_DOUBLE_EQ(interpreter.GetCurrentState()->GetLineWidth(), 1);
+    EXPECT_EQ(device.Lines({"UpdateLineWidth", "RestoreState"}),
+              (Lines{"UpdateLineWidth 4", "UpdateLineWidth 2", "RestoreState"}));
+    // The open q was unwound; the change made before it stays.
+    EXPECT_DOUBLE_EQ(interpreter.GetCurrentState()->GetLineWidth(), 4);
 }
 
 TEST(PDContentStream, ExceptionInsideDispalyObjectPassesToTheCaller) {
@@ -222,16 +223,26 @@ protected:
     }
     ~TextTest() override { document::ContentFactories().Font = nullptr; }
 
-    Lines Show(const std::string& content, const Lines& names) {
+    Lines Show(const std::string& content, const Lines& names, bool useDrawChar = false) {
         OnePageFile file("/Resources << /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >> "
                          "/Contents 4 0 R");
         file.Builder.SetStream(4, "<< >>", content);
         file.Load();
         RecordingDevice device;
+        device.FUseDrawChar = useDrawChar;
         file.Display(device);
         return device.Lines(names);
     }
 };
+
+// A device that wants characters gets each string framed by BeginString
+// and EndString; the characters themselves come with the font model.
+TEST_F(TextTest, CharacterDevicesGetStringFrames) {
+    EXPECT_EQ(Show("BT /F1 10 Tf (Hi) Tj ET", {"BeginStringOp", "BeginString", "EndString", "EndStringOp",
+                                               "RawTextOut", "DrawChar"},
+                   true),
+              (Lines{"BeginStringOp", "BeginString Hi", "EndString", "EndStringOp"}));
+}
 
 TEST_F(TextTest, ShowingWithoutAFontSendsNothing) {
     EXPECT_EQ(Show("BT (Hi) Tj (x) ' 1 2 (y) \" [(a) 5] TJ /Missing 9 Tf (z) Tj ET",
@@ -489,6 +500,30 @@ TEST(PDContentStream, InlineImagesBelongToThePage) {
     file.Contents()->GetStream(0)->Display(device, 72, 72, 1, 0, nullptr, nullptr);
     file.Contents()->Display(device, 72, 72, 1, 0, nullptr, nullptr, false);
     EXPECT_EQ(device.parents, (std::vector<core::TqzPDElement*>{&file.Page(), &file.Page()}));
+}
+
+}  // namespace
+}  // namespace qz::content
+
+namespace qz::content {
+namespace {
+
+// A flood of q stops copying the state at the save limit; the Q beyond it
+// undo the refused saves first, so the balance still holds.
+TEST(PDContentStream, SaveFloodIsBounded) {
+    const int32_t extra = 100;
+    std::string content;
+    for (int32_t i = 0; i < kMaxSaveDepth + extra; ++i) content += "q ";
+    content += "5 w ";
+    for (int32_t i = 0; i < kMaxSaveDepth + extra + 3; ++i) content += "Q ";
+    RecordingDevice device;
+    core::TqzPDStream stream(std::make_shared<core::TqzMemoryStream>(content + "7 w"),
+                             std::make_unique<core::TqzPDDictionary>());
+    TqzPDContentStream interpreter(nullptr, nullptr, &stream);
+    interpreter.Display(device, 72, 72, 1, 0, nullptr, nullptr);
+    EXPECT_EQ(device.Lines({"SaveState"}).size(), static_cast<size_t>(kMaxSaveDepth));
+    EXPECT_EQ(device.Lines({"RestoreState"}).size(), static_cast<size_t>(kMaxSaveDepth));
+    EXPECT_DOUBLE_EQ(interpreter.GetCurrentState()->GetLineWidth(), 7);
 }
 
 }  // namespace

@@ -172,3 +172,20 @@ TEST(PDContents, AddStreamToAnArray) {
 
 }  // namespace
 }  // namespace qz::content
+
+namespace qz::content {
+namespace {
+
+// A stream added to an empty array is one of the page's streams at once.
+TEST(PDContents, AddStreamToAnEmptyArray) {
+    OnePageFile file("/Contents []");
+    file.Load();
+    auto added = NewStream(file, "2 w");
+    TqzPDContentStream* raw = added.get();
+    file.Contents()->AddStream(std::move(added), false, -1);
+    EXPECT_EQ(file.Contents()->GetStreamCount(), 1);
+    EXPECT_EQ(file.Contents()->GetStream(0), raw);
+}
+
+}  // namespace
+}  // namespace qz::content
