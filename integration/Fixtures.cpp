@@ -98,8 +98,8 @@ Recipe Bytes(int32_t pages, const std::string& description, std::function<std::s
 
 // A fixture made by running `commands` in a fresh folder that holds
 // `inputs` (name, text) and, with a base, the base fixture as "base.pdf";
-// "{dir}" in an argument or an input stands for that folder. The fixture is the file
-// `result` the commands leave there.
+// "{dir}" in an argument or an input stands for that folder. The fixture
+// is the file `result` the commands leave there.
 Recipe Programs(int32_t pages, const std::string& base,
                 const std::vector<std::pair<std::string, std::string>>& inputs,
                 const std::vector<std::vector<std::string>>& commands, const std::string& result) {
