@@ -1,8 +1,10 @@
 #include "component/CustomPDFDocument.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include "component/ComponentExceptions.h"
+#include "content/ContentSetup.h"
 #include "core/Conversions.h"
 
 namespace qz::component {
@@ -23,7 +25,12 @@ document::TqzPDPermissions ClearedPermissions(filters::TqzPDFEncryptionLevel lev
 }  // namespace
 
 TqzCustomPDFDocument::TqzCustomPDFDocument()
-    : FPermissions(ClearedPermissions(filters::TqzPDFEncryptionLevel::elRC4_40Bit)) {}
+    : FPermissions(ClearedPermissions(filters::TqzPDFEncryptionLevel::elRC4_40Bit)) {
+    // The document model makes fonts, XObjects, colour spaces and page
+    // contents through the content layer's makers; filled once per process.
+    static std::once_flag registered;
+    std::call_once(registered, content::RegisterContentFactories);
+}
 
 TqzCustomPDFDocument::~TqzCustomPDFDocument() {
     try {

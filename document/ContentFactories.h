@@ -23,6 +23,7 @@ class TqzPDBaseObject;
 namespace qz::document {
 
 class TqzPDDocument;
+class TqzPDPage;
 class TqzPDResource;
 
 // The common part: the model document and the resource name (tag).
@@ -101,6 +102,10 @@ struct TqzContentFactories {
     std::function<std::unique_ptr<TqzPDGState>(TqzPDDocument& document, const std::string& name,
                                                core::TqzPDBaseObject* object, TqzPDResource* resource)>
         GState;
+    // A page's contents element over its resolved /Contents value.
+    std::function<std::unique_ptr<core::TqzPDElement>(TqzPDDocument& document, TqzPDPage& page,
+                                                      core::TqzPDBaseObject* contents)>
+        Contents;
 };
 
 // The process-wide registry, empty until the content layer fills it.

@@ -285,6 +285,16 @@ void TqzPDPage::AddResource(TqzPDResourceType resType, const std::string& resNam
 
 // ---- annotations ----
 
+core::TqzPDElement* TqzPDPage::GetContents() {
+    if (FContents) return FContents.get();
+    TqzPDDictionary* dict = GetDict();
+    TqzPDBaseObject* contents = dict != nullptr ? dict->LookUp("Contents") : nullptr;
+    const auto& maker = ContentFactories().Contents;
+    if (contents == nullptr || contents->IsNull() || !maker || FDocument == nullptr) return nullptr;
+    FContents = maker(*FDocument, *this, contents);
+    return FContents.get();
+}
+
 const std::vector<TqzPDBaseObject*>* TqzPDPage::GetAnnotObjects() {
     if (FHasAnnots) return &FAnnotObjects;
     TqzPDDictionary* dict = GetDict();

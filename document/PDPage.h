@@ -1,14 +1,15 @@
 #pragma once
 // TqzPDPage: the model element of one page. It wraps the page dictionary and
 // hands out, each made on first need and kept, the page's boxes, rotation,
-// resources and annotation objects; it writes the page back on save, and it
+// resources, annotation objects and contents element; it writes the page back on save, and it
 // copies a page of another document into itself (page insertion).
 //
 // The page tree makes and owns the page elements. A page borrows its
 // dictionary, document and tree; it owns its rectangles, its resource element,
-// the additional actions it read and its inherited property (which shares the
-// properties of the nodes above it). The drawing and annotation operations of
-// the content and forms layers are not part of this build.
+// the additional actions it read, its contents element (made by the content
+// layer's maker) and its inherited property (which shares the properties of
+// the nodes above it). The drawing and annotation operations of the content
+// and forms layers are not part of this build.
 
 #include <cstdint>
 #include <memory>
@@ -117,6 +118,10 @@ public:
     // annotation listed twice appears once; direct ones are never merged.
     // Made on first need; none without /Annots.
     const std::vector<core::TqzPDBaseObject*>* GetAnnotObjects();
+    // The page's contents element (the content layer's), made on first need
+    // and kept; none without /Contents or before that layer's maker is
+    // registered.
+    core::TqzPDElement* GetContents();
 
     // /Dur: an integer or a real; 0 without one; ExBadPage otherwise.
     double GetDuration();
@@ -184,6 +189,7 @@ private:
     bool FAdditionalActionRead[2] = {false, false};
     bool FHasAnnots = false;
     std::vector<core::TqzPDBaseObject*> FAnnotObjects;
+    std::unique_ptr<core::TqzPDElement> FContents;
     int32_t FPageNum = 0;
     int32_t FLabelRangeStart = 0;
     bool FIsInheritedMediaBox = false;

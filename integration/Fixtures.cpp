@@ -14,11 +14,13 @@
 
 #include "component/ComponentExceptions.h"
 #include "component/PDFDocument.h"
+#include "integration/ContentFixtures.h"
 #include "integration/DocumentFixtures.h"
 #include "platform/Exception.h"
 #include "platform/Streams.h"
 #include "testing/PdfBuilder.h"
 #include "testing/PostScript.h"
+#include "testing/TempDir.h"
 
 #ifndef QZ_INTEGRATION_CACHE_DIR
 #error "QZ_INTEGRATION_CACHE_DIR must name the fixture cache folder"
@@ -94,6 +96,49 @@ Recipe Bytes(int32_t pages, const std::string& description, std::function<std::s
             [make](const fs::path& out) { platform::WriteFileBytes(out, make()); }};
 }
 
+// A fixture made by running `commands` in a fresh folder that holds
+// `inputs` (name, text) and, with a base, the base fixture as "base.pdf";
+// "{dir}" in an argument or an input stands for that folder. The fixture
+// is the file `result` the commands leave there.
+Recipe Programs(int32_t pages, const std::string& base,
+                const std::vector<std::pair<std::string, std::string>>& inputs,
+                const std::vector<std::vector<std::string>>& commands, const std::string& result) {
+    std::string description = "programs";
+    for (const auto& [name, text] : inputs) description += "\n" + name + ":\n" + text;
+    for (const auto& argv : commands) {
+        description += "\n$";
+        for (const auto& a : argv) description += " " + a;
+    }
+    description += "\n=> " + result;
+    return {pages, base, description, [=](const fs::path& out) {
+                testing::TempDir dir("qz-fixture");
+                const auto inDir = [&dir](std::string text) {
+                    for (size_t at; (at = text.find("{dir}")) != std::string::npos;)
+                        text.replace(at, 5, dir.Path().string());
+                    return text;
+                };
+                for (const auto& [name, text] : inputs) dir.Write(name, inDir(text));
+                if (!base.empty()) fs::copy_file(GetFixture(base).path, dir.File("base.pdf"));
+                for (auto argv : commands) {
+                    for (auto& a : argv) a = inDir(a);
+                    const testing::RunResult r = testing::RunProgram(argv);
+                    if (!r.Succeeded())
+                        throw testing::ToolError(argv.front() + " failed: " + r.Describe());
+                }
+                fs::copy_file(dir.File(result), out);
+            }};
+}
+
+// pdfLaTeX or LuaLaTeX over the content document, which includes a PNG
+// made by ImageMagick and the base fixture as a form.
+Recipe Latex(const std::string& engine) {
+    return Programs(2, "content-gs", {{"doc.tex", ContentLatex("{dir}/img.png", "{dir}/base.pdf")}},
+                    {{"convert", "-size", "40x30", "gradient:red-blue", "{dir}/img.png"},
+                     {engine, "-interaction=nonstopmode", "-halt-on-error",
+                      "-output-directory={dir}", "{dir}/doc.tex"}},
+                    "doc.pdf");
+}
+
 // The number after the last "startxref" replaced by `value`.
 std::string WithStartxref(std::string bytes, int64_t value) {
     const size_t keyword = bytes.rfind("startxref");
@@ -130,6 +175,27 @@ const std::map<std::string, Recipe>& Recipes() {
         r["image"] = Ghostscript(1, testing::PsImagePage(96, 64, true, false, "IMAGE"));
         r["noise"] = Ghostscript(1, testing::PsImagePage(48, 48, false, true, "NOISE"));
         r["rotated"] = Ghostscript(1, testing::PsSizedPage(842, 595, 90, "ROTATED"));
+
+        // Pages whose content an interpreter must read whole, written by
+        // the producers most files come from. Debian's ImageMagick policy
+        // refuses to write through the "PDF" coder; its PDF/A coder writes
+        // the same pages.
+        r["content-gs"] = Ghostscript(2, ContentPostScript());
+        r["content-pdftex"] = Latex("pdflatex");
+        r["content-luatex"] = Latex("lualatex");
+        r["content-cairo"] = Programs(2, "content-pdftex", {},
+                                      {{"pdftocairo", "-pdf", "{dir}/base.pdf", "{dir}/out.pdf"}},
+                                      "out.pdf");
+        r["content-svg"] = Programs(1, "", {{"in.svg", ContentSvg()}},
+                                    {{"rsvg-convert", "-f", "pdf", "-o", "{dir}/out.pdf",
+                                      "{dir}/in.svg"}},
+                                    "out.pdf");
+        r["content-magick"] = Programs(
+            2, "", {},
+            {{"convert", "-size", "64x48", "gradient:red-blue", "(", "-size", "30x20", "xc:none",
+              "-fill", "green", "-draw", "circle 15,10 15,2", ")", "-adjoin",
+              "PDFA:{dir}/out.pdf"}},
+            "out.pdf");
 
         // The same pages in other structures and encryptions.
         r["text-objstm"] = Qpdf(3, "text", {"--object-streams=generate"});
