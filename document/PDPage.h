@@ -1,8 +1,9 @@
 #pragma once
 // TqzPDPage: the model element of one page. It wraps the page dictionary and
 // hands out, each made on first need and kept, the page's boxes, rotation,
-// resources, annotation objects and contents element; it writes the page back on save, and it
-// copies a page of another document into itself (page insertion).
+// resources, annotation objects and contents element; it writes the page
+// back on save, and it copies a page of another document into itself (page
+// insertion).
 //
 // The page tree makes and owns the page elements. A page borrows its
 // dictionary, document and tree; it owns its rectangles, its resource element,
