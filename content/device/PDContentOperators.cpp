@@ -238,61 +238,48 @@ bool IsPatternSpace(const TqzPDColorSpace* space) {
 
 }  // namespace
 
-void TqzPDContentStream::OpSetFillGray(TqzPDBaseObject* const* Operands, int32_t Count) {
-    FState->SetFillPattern(nullptr);
-    SetFillSpace(std::make_unique<TqzPDDeviceGrayColorSpace>(), nullptr);
-    FExportDev->UpdateFillColorSpace(*FState);
+// g, rg, k and their stroking twins: a new device space of their own and the
+// operands as its colour; only the fill side drops its pattern.
+void TqzPDContentStream::SetDeviceColor(bool fill, std::unique_ptr<TqzPDColorSpace> space,
+                                        TqzPDBaseObject* const* Operands, int32_t Count) {
     TqzColor color;
     ColorFromArgs(Operands, Count, color);
-    FState->SetFillColor(color);
-    FExportDev->UpdateFillColor(*FState);
+    if (fill) {
+        FState->SetFillPattern(nullptr);
+        SetFillSpace(std::move(space), nullptr);
+        FExportDev->UpdateFillColorSpace(*FState);
+        FState->SetFillColor(color);
+        FExportDev->UpdateFillColor(*FState);
+    } else {
+        SetStrokeSpace(std::move(space), nullptr);
+        FExportDev->UpdateStrokeColorSpace(*FState);
+        FState->SetStrokeColor(color);
+        FExportDev->UpdateStrokeColor(*FState);
+    }
+}
+
+void TqzPDContentStream::OpSetFillGray(TqzPDBaseObject* const* Operands, int32_t Count) {
+    SetDeviceColor(true, std::make_unique<TqzPDDeviceGrayColorSpace>(), Operands, Count);
 }
 
 void TqzPDContentStream::OpSetFillRGBColor(TqzPDBaseObject* const* Operands, int32_t Count) {
-    FState->SetFillPattern(nullptr);
-    SetFillSpace(std::make_unique<TqzPDDeviceRGBColorSpace>(), nullptr);
-    FExportDev->UpdateFillColorSpace(*FState);
-    TqzColor color;
-    ColorFromArgs(Operands, Count, color);
-    FState->SetFillColor(color);
-    FExportDev->UpdateFillColor(*FState);
+    SetDeviceColor(true, std::make_unique<TqzPDDeviceRGBColorSpace>(), Operands, Count);
 }
 
 void TqzPDContentStream::OpSetFillCMYKColor(TqzPDBaseObject* const* Operands, int32_t Count) {
-    FState->SetFillPattern(nullptr);
-    SetFillSpace(std::make_unique<TqzPDDeviceCMYKColorSpace>(), nullptr);
-    FExportDev->UpdateFillColorSpace(*FState);
-    TqzColor color;
-    ColorFromArgs(Operands, Count, color);
-    FState->SetFillColor(color);
-    FExportDev->UpdateFillColor(*FState);
+    SetDeviceColor(true, std::make_unique<TqzPDDeviceCMYKColorSpace>(), Operands, Count);
 }
 
 void TqzPDContentStream::OpSetStrokeGray(TqzPDBaseObject* const* Operands, int32_t Count) {
-    SetStrokeSpace(std::make_unique<TqzPDDeviceGrayColorSpace>(), nullptr);
-    FExportDev->UpdateStrokeColorSpace(*FState);
-    TqzColor color;
-    ColorFromArgs(Operands, Count, color);
-    FState->SetStrokeColor(color);
-    FExportDev->UpdateStrokeColor(*FState);
+    SetDeviceColor(false, std::make_unique<TqzPDDeviceGrayColorSpace>(), Operands, Count);
 }
 
 void TqzPDContentStream::OpSetStrokeRGBColor(TqzPDBaseObject* const* Operands, int32_t Count) {
-    SetStrokeSpace(std::make_unique<TqzPDDeviceRGBColorSpace>(), nullptr);
-    FExportDev->UpdateStrokeColorSpace(*FState);
-    TqzColor color;
-    ColorFromArgs(Operands, Count, color);
-    FState->SetStrokeColor(color);
-    FExportDev->UpdateStrokeColor(*FState);
+    SetDeviceColor(false, std::make_unique<TqzPDDeviceRGBColorSpace>(), Operands, Count);
 }
 
 void TqzPDContentStream::OpSetStrokeCMYKColor(TqzPDBaseObject* const* Operands, int32_t Count) {
-    SetStrokeSpace(std::make_unique<TqzPDDeviceCMYKColorSpace>(), nullptr);
-    FExportDev->UpdateStrokeColorSpace(*FState);
-    TqzColor color;
-    ColorFromArgs(Operands, Count, color);
-    FState->SetStrokeColor(color);
-    FExportDev->UpdateStrokeColor(*FState);
+    SetDeviceColor(false, std::make_unique<TqzPDDeviceCMYKColorSpace>(), Operands, Count);
 }
 
 TqzPDColorSpace* TqzPDContentStream::ColorSpaceByName(const std::string& name,

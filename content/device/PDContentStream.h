@@ -134,6 +134,8 @@ private:
     void ColorFromArgs(core::TqzPDBaseObject* const* Operands, int32_t Count, TqzColor& Color) const;
     void SetFillSpace(std::unique_ptr<TqzPDColorSpace> owned, TqzPDColorSpace* borrowed);
     void SetStrokeSpace(std::unique_ptr<TqzPDColorSpace> owned, TqzPDColorSpace* borrowed);
+    void SetDeviceColor(bool fill, std::unique_ptr<TqzPDColorSpace> space, core::TqzPDBaseObject* const* Operands,
+                        int32_t Count);
     // The space a cs or CS operand names: from the resources (borrowed),
     // else a device or Pattern space (owned); none for other names.
     TqzPDColorSpace* ColorSpaceByName(const std::string& name, std::unique_ptr<TqzPDColorSpace>& owned) const;

@@ -7,6 +7,7 @@
 #include "content/device/PDContentStream.h"
 #include "content/device/PDExportDevice.h"
 #include "content/state/PDState.h"
+#include "core/Conversions.h"
 #include "core/PDArray.h"
 #include "core/PDString.h"
 #include "document/ContentFactories.h"
@@ -15,37 +16,6 @@
 namespace qz::content {
 
 using core::TqzPDBaseObject;
-
-namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// The bytes of a hexadecimal string's digits: pairs of digits, an odd last
-// digit followed by 0, anything that is not a digit skipped.
-std::string HexBytes(const std::string& digits) {
-    std::string bytes;
-    bytes.reserve(digits.size() / 2 + 1);
-    int high = -1;
-    for (const char c : digits) {
-        const int value = HexDigit(c);
-        if (value < 0) continue;
-        if (high < 0) {
-            high = value;
-        } else {
-            bytes.push_back(static_cast<char>(high * 16 + value));
-            high = -1;
-        }
-    }
-    if (high >= 0) bytes.push_back(static_cast<char>(high * 16));
-    return bytes;
-}
-
-}  // namespace
 
 // ---- text objects and text state ----
 
@@ -157,7 +127,7 @@ bool TqzPDContentStream::PrepareFont() {
 
 void TqzPDContentStream::ShowString(const TqzPDBaseObject* Str) {
     const auto& string = static_cast<const core::TqzPDString&>(*Str);
-    DoShowText(string.IsHexString() ? HexBytes(string.GetString()) : string.GetString());
+    DoShowText(string.IsHexString() ? core::HexToByteArray(string.GetString()) : string.GetString());
 }
 
 void TqzPDContentStream::DoShowText(const std::string& Str) {
