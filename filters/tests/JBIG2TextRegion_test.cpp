@@ -135,25 +135,30 @@ qz::testing::Jbig2HuffmanTableSpec WideTable(bool oob) {
     return t;
 }
 
+// A 160 x 80 page holding one dictionary of `glyphCount` glyphs (and the
+// case's user tables) and a text region of `instanceCount` instances.
+uint32_t WriteTextCase(Jbig2Writer& w, const TextCase& c, int32_t glyphCount, int32_t instanceCount,
+                       uint32_t seed) {
+    const auto glyphs = Glyphs(glyphCount, seed);
+    w.PageInformation({160, 80});
+    qz::testing::Jbig2SymbolDictOptions dopt;
+    dopt.huffman = c.huffmanDict;
+    const uint32_t dict = w.SymbolDictionary(glyphs, dopt);
+    Jbig2TextOptions topt = c.options;
+    if (c.userTables) {
+        topt.fsTable = w.UserTable(WideTable(false));
+        topt.dsTable = w.UserTable(WideTable(true));
+        topt.dtTable = w.UserTable(WideTable(false));
+    }
+    return w.TextRegion({dict}, 160, 80, Instances(glyphs, instanceCount, seed, topt.refine), {}, topt);
+}
+
 TEST(JBIG2TextRegion, DecodesEncoderRegionsBitForBit) {
     uint32_t seed = 1;
     for (const TextCase& c : TextCases()) {
         SCOPED_TRACE(std::string(c.name) + " case " + std::to_string(seed));
-        const auto glyphs = Glyphs(9, seed);
         Jbig2Writer w;
-        w.PageInformation({160, 80});
-        qz::testing::Jbig2SymbolDictOptions dopt;
-        dopt.huffman = c.huffmanDict;
-        const uint32_t dict = w.SymbolDictionary(glyphs, dopt);
-        Jbig2TextOptions topt = c.options;
-        std::vector<uint32_t> refs{dict};
-        if (c.userTables) {
-            topt.fsTable = w.UserTable(WideTable(false));
-            topt.dsTable = w.UserTable(WideTable(true));
-            topt.dtTable = w.UserTable(WideTable(false));
-        }
-        const auto instances = Instances(glyphs, 40, seed, topt.refine);
-        const uint32_t region = w.TextRegion(refs, 160, 80, instances, {}, topt);
+        const uint32_t region = WriteTextCase(w, c, 9, 40, seed);
         Segments doc(w.Bytes());
         TqzBitmapPtr got;
         ASSERT_NO_THROW(got = doc.Region(region));
@@ -170,19 +175,8 @@ TEST(JBIG2TextRegion, AgreesWithJbig2dec) {
     for (const TextCase& c : TextCases()) {
         if (c.options.refine && c.options.huffman) continue;  // jbig2dec misreads these
         SCOPED_TRACE(std::string(c.name) + " case " + std::to_string(seed));
-        const auto glyphs = Glyphs(6, seed);
         Jbig2Writer w;
-        w.PageInformation({160, 80});
-        qz::testing::Jbig2SymbolDictOptions dopt;
-        dopt.huffman = c.huffmanDict;
-        const uint32_t dict = w.SymbolDictionary(glyphs, dopt);
-        Jbig2TextOptions topt = c.options;
-        if (c.userTables) {
-            topt.fsTable = w.UserTable(WideTable(false));
-            topt.dsTable = w.UserTable(WideTable(true));
-            topt.dtTable = w.UserTable(WideTable(false));
-        }
-        const uint32_t region = w.TextRegion({dict}, 160, 80, Instances(glyphs, 25, seed, topt.refine), {}, topt);
+        const uint32_t region = WriteTextCase(w, c, 6, 25, seed);
         w.EndOfPage();
         const auto dec = qz::testing::DecodeWithJbig2dec(w.Bytes());
         ASSERT_TRUE(dec.ok) << dec.messages;
