@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "content/DecodedBytes.h"
 #include "content/device/PDContentStream.h"
 #include "content/device/PDExportDevice.h"
 #include "content/state/PDState.h"
+#include "core/Limits.h"
 #include "core/MemoryStream.h"
 #include "core/PDArray.h"
 #include "core/PDDictionary.h"
@@ -19,26 +21,6 @@
 #include "document/PDPage.h"
 
 namespace qz::content {
-
-namespace {
-
-// Appends the decoded data of `stream`; a stream that cannot be decoded to
-// its end gives what was read before the fault.
-void AppendDecoded(core::TqzPDStream& stream, std::string& out) {
-    constexpr uint32_t kBlock = 64 * 1024;
-    try {
-        stream.Reset();
-        std::vector<uint8_t> block(kBlock);
-        for (;;) {
-            const int32_t read = stream.Read(block.data(), kBlock);
-            if (read <= 0) break;
-            out.append(reinterpret_cast<const char*>(block.data()), static_cast<size_t>(read));
-        }
-    } catch (const std::exception&) {
-    }
-}
-
-}  // namespace
 
 TqzPDContents::TqzPDContents(document::TqzPDDocument* AParentDoc, core::TqzPDElement* AParentElement,
                              core::TqzPDBaseObject* ABaseObject)
@@ -137,7 +119,7 @@ std::unique_ptr<TqzPDContentStream> TqzPDContents::GetCSForRendering() {
         core::TqzPDBaseObject* entry = array.Get(i);
         if (entry == nullptr || !entry->IsStream()) continue;  // not content
         last = static_cast<core::TqzPDStream*>(entry);
-        AppendDecoded(*last, joined);
+        AppendDecoded(*last, joined, core::kMaxDecodedStreamSize);
         joined.push_back('\n');
     }
     // The data is decoded already: the dictionary keeps no filter.
