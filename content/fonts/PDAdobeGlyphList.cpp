@@ -71,8 +71,8 @@ const TGlyphListEntry* Find(TGlyphList list, std::string_view name) {
 
 }  // namespace
 
-const TGlyphList AdobeGlyphList{kAdobeGlyphListData};
-const TGlyphList ZapfDigBatsList{kZapfDingbatsListData};
+constexpr TGlyphList AdobeGlyphList{kAdobeGlyphListData};
+constexpr TGlyphList ZapfDigBatsList{kZapfDingbatsListData};
 
 int CompareGlyphNames(std::string_view a, std::string_view b) {
     const size_t n = std::min(a.size(), b.size());

@@ -21,25 +21,25 @@ struct TStandardMetrics {
 
 }  // namespace
 
-const std::array<std::string_view, 6> FontEncodingNames = {"StandardEncoding",  "MacRomanEncoding",
-                                                           "WinAnsiEncoding",   "PDFDocEncoding",
-                                                           "MacExpertEncoding", "CustomEncoding"};
+constexpr std::array<std::string_view, 6> FontEncodingNames = {
+    "StandardEncoding", "MacRomanEncoding",  "WinAnsiEncoding",
+    "PDFDocEncoding",   "MacExpertEncoding", "CustomEncoding"};
 
-const std::array<std::string_view, 14> BuiltInFonts = {
+constexpr std::array<std::string_view, 14> BuiltInFonts = {
     "Courier",     "Courier-Bold",   "Courier-BoldOblique",   "Courier-Oblique",
     "Helvetica",   "Helvetica-Bold", "Helvetica-BoldOblique", "Helvetica-Oblique",
     "Symbol",      "Times-Bold",     "Times-BoldItalic",      "Times-Italic",
     "Times-Roman", "ZapfDingbats"};
 
-const std::array<std::string_view, 14> ActualFontNames = BuiltInFonts;
+constexpr std::array<std::string_view, 14> ActualFontNames = BuiltInFonts;
 
-const std::array<std::string_view, 14> SubstituteFontNames = {
+constexpr std::array<std::string_view, 14> SubstituteFontNames = {
     "CourierNew",    "CourierNewBold",    "CourierNewBoldItalic",    "CourierNewItalic",
     "Arial",         "ArialBold",         "ArialBoldItalic",         "ArialItalic",
     "Symbol",        "TimesNewRomanBold", "TimesNewRomanBoldItalic", "TimesNewRomanItalic",
     "TimesNewRoman", "ArialUnicodeMS"};
 
-const std::array<TqzStdFontMapEntry, StdFontCount> TqzStdFontMapTable = {{
+constexpr std::array<TqzStdFontMapEntry, StdFontCount> TqzStdFontMapTable = {{
     {"Arial", "Helvetica"},
     {"Arial,Bold", "Helvetica-Bold"},
     {"Arial,BoldItalic", "Helvetica-BoldOblique"},

@@ -28,6 +28,7 @@ TEST(PDAdobeGlyphList, NameOrder) {
         {"a1", "a10", -1},
         {"a2", "a10", 1},
         {"", "a", -1},
+        {"z", "\xE9", -1},  // bytes above 0x7F sort after letters
     };
     for (const Case& c : cases) {
         EXPECT_EQ(CompareGlyphNames(c.A, c.B), c.Order) << c.A << " " << c.B;
