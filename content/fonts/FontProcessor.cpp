@@ -386,8 +386,9 @@ ErrorCodes TqzFontProcessor::DecomposeIndex(uint32_t glyphIndex, GlyphOutline& o
     }
     FPreviousGlyphIndex = glyphIndex;
 
-    // Outlines are wanted even where the face has bitmaps for this size.
-    if (const FT_Error error = FT_Load_Glyph(face_, glyphIndex, FT_LOAD_NO_BITMAP)) return ToErrorCode(error);
+    // Outlines are wanted even where a scalable face has bitmaps for this size.
+    const FT_Int32 loadFlags = FT_IS_SCALABLE(face_) ? FT_LOAD_NO_BITMAP : FT_LOAD_DEFAULT;
+    if (const FT_Error error = FT_Load_Glyph(face_, glyphIndex, loadFlags)) return ToErrorCode(error);
     FT_Glyph glyph = nullptr;
     if (const FT_Error error = FT_Get_Glyph(face_->glyph, &glyph)) return ToErrorCode(error);
     if (glyph->format != FT_GLYPH_FORMAT_OUTLINE) {

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -370,4 +371,46 @@ TEST(FontProcessor, PlatformFontOfTheOfficeNames) {
     ASSERT_EQ(error, ErrorCodes::Success);
     EXPECT_EQ(p.get_FamilyName(), "Liberation Sans");
     EXPECT_EQ(p.get_StyleName(), "Bold");
+}
+
+// Sizes are taken as absolute values; the extremes neither overflow nor
+// reach FreeType beyond what it scales to.
+TEST(FontProcessor, PointSizesAtTheExtremes) {
+    const double width12 = Open(kSans, 12)->GetTextWidth(u"AV");
+    EXPECT_EQ(Open(kSans, -12)->GetTextWidth(u"AV"), width12);
+    for (const int32_t size : {0, 1, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()}) {
+        SCOPED_TRACE(size);
+        auto p = Open(kSans, size);
+        EXPECT_EQ(p->get_Ascent(), 928);  // unscaled details do not depend on the size
+        EXPECT_GE(p->GetTextWidth(u"AV"), 0);
+        EXPECT_LT(p->GetTextWidth(u"AV"), width12);
+        const Outline o = Decompose(*p, 'O', {}, TGlyphType::qzCharacterCode, size);
+        EXPECT_TRUE(o.Error == ErrorCodes::Success || o.Points.empty());
+    }
+    EXPECT_EQ(Decompose(*Open(kSans), 'O', {}, TGlyphType::qzCharacterCode, 1 << 20).Error,
+              ErrorCodes::InvalidPixelSize);
+}
+
+// A bitmap font has no units per em to scale by: its widths and stem stay 0
+// instead of dividing by zero, and its glyphs are no outlines.
+TEST(FontProcessor, BitmapFaceHasNoScaledDetails) {
+    const std::string glyphRows = "84\n84\n84\nFC\n84\n84\n84\n00\n";
+    std::string bdf =
+        "STARTFONT 2.1\nFONT -qz-test-medium-r-normal--8-80-75-75-c-60-iso10646-1\nSIZE 8 75 75\n"
+        "FONTBOUNDINGBOX 6 8 0 -1\nSTARTPROPERTIES 4\nFONT_ASCENT 7\nFONT_DESCENT 1\n"
+        "CHARSET_REGISTRY \"ISO10646\"\nCHARSET_ENCODING \"1\"\nENDPROPERTIES\nCHARS 2\n";
+    for (const char* glyph : {"H\nENCODING 72\n", "one\nENCODING 49\n"})
+        bdf += std::string("STARTCHAR ") + glyph + "SWIDTH 750 0\nDWIDTH 6 0\nBBX 6 8 0 -1\nBITMAP\n" + glyphRows + "ENDCHAR\n";
+    bdf += "ENDFONT\n";
+    const fs::path file = fs::temp_directory_path() / ("qz_fontprocessor_" + std::to_string(::getpid()) + ".bdf");
+    qz::platform::WriteFileBytes(file, bdf);
+    {
+        auto p = Open(file, 8);
+        EXPECT_EQ(p->get_UnitsPerEm(), 0);
+        EXPECT_EQ(p->get_StemV(), 0);
+        EXPECT_EQ(p->GetGlyphWidth('H'), 0);
+        EXPECT_EQ(p->get_CapHeight(), 0);
+        EXPECT_EQ(Decompose(*p, 'H', {}, TGlyphType::qzCharacterCode, 8).Error, ErrorCodes::NotAnOutlineGlyph);
+    }
+    fs::remove(file);
 }
