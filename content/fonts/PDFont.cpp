@@ -337,13 +337,12 @@ void TqzPDFont::SetUpWriter(const TqzFont& AObject, bool glyphWidths) {
         }
     }
 
-    // A given program is measured itself: its widths must be the ones
+    // A given font file is measured itself: its widths must be the ones
     // written. Otherwise fontconfig's match for the name stands for it.
-    if (FEmbeddedFontStream != nullptr && !FEmbeddedFontStream->Bytes().empty()) {
-        FEmbeddedFontStream->Seek(0, platform::SeekOrigin::Beginning);
-        FFontProcObj = std::make_unique<TqzFontProcessor>(*FEmbeddedFontStream, FPlatformFont.Size,
-                                                          platform::kScreenDpi, platform::kScreenDpi, FErrorCode);
-        FEmbeddedFontStream->Seek(0, platform::SeekOrigin::Beginning);
+    if (!AObject.GetFileName().empty()) {
+        FFontProcObj = std::make_unique<TqzFontProcessor>(std::filesystem::path(AObject.GetFileName()),
+                                                          FPlatformFont.Size, platform::kScreenDpi,
+                                                          platform::kScreenDpi, FErrorCode);
     } else {
         FFontProcObj = std::make_unique<TqzFontProcessor>(&FPlatformFont, FErrorCode);
     }

@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 
+#include "content/fonts/FontProcessor.h"
 #include "core/PDMatrix.h"
 #include "core/PDRect.h"
 #include "document/ContentFactories.h"
@@ -35,8 +36,6 @@ namespace qz::content {
 
 class TqzPDCMapParser;
 class TqzFont;
-class TqzFontProcessor;
-enum class ErrorCodes : uint8_t;
 
 enum class TqzPDFontType : uint8_t {
     UnknowType,
@@ -64,10 +63,6 @@ enum class TqzPDFontEncoding : uint8_t {
 enum class TqzWritingMode : uint8_t { wmHorizontal, wmVertical };
 enum class TqzPDFFontEmbeddingType : uint8_t { etNone, etFull, etSubset };
 
-// Largest decoded font program, ToUnicode map or glyph map kept in memory;
-// the largest real CJK font programs stay well below, and a few bytes of
-// Flate must not inflate into gigabytes.
-inline constexpr int64_t kMaxFontProgramSize = int64_t{64} << 20;
 // Font metrics from a file (glyph units) are clamped to this magnitude: no
 // real font comes near a hundred em, and positions computed from larger
 // values would overflow wherever a device turns them into integers.
@@ -108,7 +103,8 @@ public:
     void ReadFontDescriptor(core::TqzPDDictionary* FontDict);
 
     // The decoded embedded font program, read on first call; none without a
-    // program, when it does not decode or when it exceeds kMaxFontProgramSize.
+    // program, when it does not decode or when it exceeds kMaxFontProgramSize
+    // (a few bytes of Flate must not inflate into gigabytes).
     platform::MemoryStream* GetEmbeddedFontStream();
     // Replaces the held program with all of `AValue`; the caller keeps it.
     void SetEmbeddedFontStream(platform::Stream& AValue);
