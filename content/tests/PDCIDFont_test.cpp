@@ -204,6 +204,7 @@ TEST(PDCIDFont, RecordedGlyphsCompleteWidthsAndToUnicode) {
 }
 
 TEST(PDCIDFont, WrittenTextSurvivesTheSaveForOtherReaders) {
+    RegisterContentFactories();
     document::TqzPDDocument document;
     document.NewDocument(0, 0, 612, 792);
     document::TqzPDBaseDoc& baseDoc = *document.GetBaseDoc();
