@@ -325,6 +325,11 @@ void TqzPDCIDFont::CreateFontDict() {
         WriteFontProgram(*descriptor, "FontFile3", program, "OpenType");
     }
     FBaseObject = type0;
+    // Glyphs recorded before the font had a dictionary join the document's.
+    if (!FOwnRecord.empty()) {
+        Record().merge(FOwnRecord);
+        FOwnRecord.clear();
+    }
 }
 
 const TqzCIDGlyphRecord* TqzPDCIDFont::GetRecord() const {
