@@ -348,6 +348,8 @@ TqzCIDGlyphRecord& TqzPDCIDFont::Record() {
     if (FDocument == nullptr || dict == nullptr || dict->IsDirect()) return FOwnRecord;
     auto* recordings = dynamic_cast<TqzFontRecordings*>(FDocument->GetContentState());
     if (recordings == nullptr) {
+        // Never replace state of another kind.
+        if (FDocument->GetContentState() != nullptr) return FOwnRecord;
         auto made = std::make_unique<TqzFontRecordings>();
         recordings = made.get();
         FDocument->SetContentState(std::move(made));
