@@ -336,9 +336,10 @@ const TqzCIDGlyphRecord* TqzPDCIDFont::GetRecord() const {
     const core::TqzPDDictionary* dict = GetFontDict();
     if (FDocument != nullptr && dict != nullptr && !dict->IsDirect()) {
         const auto* recordings = dynamic_cast<const TqzFontRecordings*>(FDocument->GetContentState());
-        if (recordings == nullptr) return nullptr;
-        const auto found = recordings->Fonts.find(dict->GetObjNumber());
-        return found != recordings->Fonts.end() ? &found->second : nullptr;
+        if (recordings != nullptr) {
+            const auto found = recordings->Fonts.find(dict->GetObjNumber());
+            return found != recordings->Fonts.end() ? &found->second : nullptr;
+        }
     }
     return FOwnRecord.empty() ? nullptr : &FOwnRecord;
 }
