@@ -41,8 +41,6 @@
 #include "content/device/PDExportDevice.h"
 #include "content/fonts/PD8bitFont.h"
 #include "content/fonts/PDAdobeGlyphList.h"
-#include "content/fonts/PDCIDFont.h"
-#include "content/fonts/PDCMap.h"
 #include "content/fonts/PDCMapParser.h"
 #include "content/fonts/PDFont.h"
 #include "content/state/PDState.h"
@@ -223,7 +221,9 @@ std::string PdffontsLine(const FontWalk::Entry& entry) {
         return line;
     }
     const std::string& name = font->GetOrginalName();
-    const bool embedded = font->GetEmbeddingType() != content::TqzPDFFontEmbeddingType::etNone;
+    // A Type 3 font's glyphs are always in the file: pdffonts calls it embedded.
+    const bool embedded = font->GetEmbeddingType() != content::TqzPDFFontEmbeddingType::etNone ||
+                          font->GetFontType() == TqzPDFontType::Type3;
     // pdffonts calls a name subset whatever the embedding; so do we.
     const bool subset = name.size() > 7 && name[6] == '+';
     std::snprintf(line, sizeof line, "%-36s %-17s %-16s %-3s %-3s %-3s %6lld %2lld",
@@ -260,11 +260,9 @@ std::u32string UnicodeOf(content::TqzPDFont& font, uint32_t raw, uint8_t firstBy
         if (code >= 0x20) return {static_cast<char32_t>(code)};
         return {};
     }
-    if (auto* composite = dynamic_cast<content::TqzPDCIDFont*>(&font)) {
-        const content::TqzPDCMap* cmap = composite->GetCMap();
-        const content::TqzPDCMapParser* ucs = cmap != nullptr ? cmap->GetUCSParser() : nullptr;
-        if (ucs != nullptr) return ucs->GetText(code);
-    }
+    // A composite font without a program of its own decodes to Unicode
+    // through its collection's map; with one, its code is a glyph's.
+    if (font.IsCIDFont() && !font.HasEmbeddedProgram() && code >= 0x20) return {static_cast<char32_t>(code)};
     return {};
 }
 

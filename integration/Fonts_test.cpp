@@ -621,6 +621,11 @@ TEST(Fonts, HostileFontDataEndsWithAClearLine) {
           {"<< /Type /FontDescriptor /FontName /Bad /Flags 4 /FontFile2 9 0 R >>"},
           {"<< >>", std::string("\x00\x01", 2)},
           {"<< >>", trueType.substr(0, 1000)}}},
+        {"a Type 3 glyph that shows itself", "(AAA)",
+         {{"<< /Type /Font /Subtype /Type3 /FontBBox [0 0 1000 1000] /FontMatrix [0.001 0 0 0.001 0 0]"
+           " /CharProcs << /A 6 0 R >> /Encoding << /Differences [65 /A] >> /FirstChar 65 /LastChar 65"
+           " /Widths [1000] /Resources << /Font << /F1 5 0 R >> >> >>"},
+          {"<< >>", "1000 0 d0 BT /F1 12 Tf (A) Tj ET"}}},
         {"a CFF program of garbage", "(ABC)",
          {{"<< /Type /Font /Subtype /Type1 /BaseFont /ABCDEF+Bad /FontDescriptor 6 0 R >>"},
           {"<< /Type /FontDescriptor /FontName /ABCDEF+Bad /Flags 4 /FontFile3 7 0 R >>"},
