@@ -3,6 +3,7 @@
 #include "content/colour/PDColorSpace.h"
 #include "content/device/PDContents.h"
 #include "content/device/PDXObject.h"
+#include "content/fonts/PDFont.h"
 #include "content/state/PDGState.h"
 #include "document/ContentFactories.h"
 #include "document/PDPage.h"
@@ -21,6 +22,11 @@ void RegisterContentFactories() {
            core::TqzPDBaseObject* object,
            document::TqzPDResource* resource) -> std::unique_ptr<document::TqzPDGState> {
         return std::make_unique<TqzPDGState>(&document, resource, object, name);
+    };
+    document::ContentFactories().Font =
+        [](document::TqzPDDocument& document, document::TqzPDResource* resource, core::TqzPDBaseObject* fontDict,
+           const std::string& tag) -> std::unique_ptr<document::TqzPDFont> {
+        return MakeFont(&document, resource, tag, fontDict);
     };
     document::ContentFactories().XObject = [](document::TqzPDDocument& document, document::TqzPDResource* resource,
                            const std::string& name,

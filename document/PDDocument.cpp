@@ -234,6 +234,7 @@ void TqzPDDocument::CloseMergeBatch(bool write) {
 
 void TqzPDDocument::DropModel() {
     // Elements first: they borrow objects of the base document.
+    FContentState.reset();
     FMergedNames.reset();
     FDocInfo.reset();
     FCatalog.reset();

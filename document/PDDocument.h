@@ -214,6 +214,10 @@ public:
     const std::string& GetFileName() const { return FFileName; }
     const std::string& GetCMapPath() const { return FCMapPath; }
     void SetCMapPath(const std::string& value) { FCMapPath = value; }
+    // What the content layer keeps for the whole loaded model (the glyphs
+    // recorded for the fonts it wrote); dropped with the model.
+    core::TqzObject* GetContentState() const { return FContentState.get(); }
+    void SetContentState(std::unique_ptr<core::TqzObject> value) { FContentState = std::move(value); }
     bool GetUseDualEMFPlus() const { return FUseDualEMFPlus; }
     void SetUseDualEMFPlus(bool value) { FUseDualEMFPlus = value; }
 
@@ -270,6 +274,7 @@ private:
     std::shared_ptr<platform::MemoryStream> FBlankDocStrm;
     std::unique_ptr<TqzMergedNames> FMergedNames;
     int32_t FMergeBatches = 0;
+    std::unique_ptr<core::TqzObject> FContentState;
 };
 
 }  // namespace qz::document

@@ -4,7 +4,10 @@
 // system font that stands for it is found through fontconfig.
 
 #include <cstdint>
+#include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace qz::platform {
 
@@ -24,5 +27,32 @@ struct PlatformFont {
     TFontStyles Style = 0;
     TColor Color = 0;
 };
+
+// A face in a font file; Index picks the face of a collection.
+struct FontFileRef {
+    std::filesystem::path File;
+    int32_t Index = 0;
+};
+
+// The installed font that fontconfig matches to the family, bold and italic
+// of `font` (its aliases lead the usual office names to metric-compatible
+// faces); none when fontconfig finds no font file at all.
+std::optional<FontFileRef> FindSystemFont(const PlatformFont& font);
+
+struct TextExtent {
+    int32_t Width = 0;
+    int32_t Height = 0;
+};
+
+// Pixel extent of 8-bit (Windows-1252) text at kScreenDpi: the sum of the
+// characters' advances, and the face's ascender minus descender. Zero when
+// no font can be opened.
+TextExtent MeasureText(const PlatformFont& font, std::string_view text1252);
+
+// What the system font behind a platform font says of itself.
+struct FontTraits {
+    bool FixedPitch = false, Serif = false, Script = false, SymbolCharset = false, Italic = false;
+};
+FontTraits GetFontTraits(const PlatformFont& font);
 
 }  // namespace qz::platform

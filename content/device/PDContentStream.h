@@ -146,9 +146,10 @@ private:
     // Shows a string operand (hexadecimal or literal).
     void ShowString(const core::TqzPDBaseObject* Str);
     void DoShowText(const std::string& Str);
-    // The character walk of a string: to be completed with fonts.
+    // The character walk of a string: each character the font decodes
+    // reaches DrawChar and moves the current point by its advance.
     void ShowGlyphs(const std::string& Str);
-    // Whether the current font writes vertically: to be completed with fonts.
+    // Whether the current font writes vertically.
     bool IsVerticalFont() const;
     // The device hears of a changed font before text is shown; false when
     // there is no font (nothing is shown).

@@ -1,11 +1,13 @@
 // The interpreter's handlers for text objects, the text state, text
 // positioning and text showing.
 
+#include <algorithm>
 #include <cmath>
 
 #include "content/device/ContentOperands.h"
 #include "content/device/PDContentStream.h"
 #include "content/device/PDExportDevice.h"
+#include "content/fonts/PDFont.h"
 #include "content/state/PDState.h"
 #include "core/Conversions.h"
 #include "core/PDArray.h"
@@ -81,9 +83,8 @@ void TqzPDContentStream::OpSetTextMatrix(TqzPDBaseObject* const* Operands, int32
 // ---- text positioning ----
 
 bool TqzPDContentStream::IsVerticalFont() const {
-    // The writing mode is the font's; until fonts are read every font
-    // writes horizontally.
-    return false;
+    const auto* font = dynamic_cast<const TqzPDFont*>(FState->GetFont());
+    return font != nullptr && font->WritingMode() == TqzWritingMode::wmVertical;
 }
 
 void TqzPDContentStream::OpTextMove(TqzPDBaseObject* const* Operands, int32_t /*Count*/) {
@@ -131,8 +132,9 @@ void TqzPDContentStream::ShowString(const TqzPDBaseObject* Str) {
 }
 
 void TqzPDContentStream::DoShowText(const std::string& Str) {
-    // Type 3 glyph procedures are interpreted once fonts tell their type;
-    // until then every font takes the path below.
+    // Type 3 glyph procedures are not interpreted yet: whatever the device
+    // asks for, a Type 3 font's characters reach it through the walk below
+    // (or RawTextOut) like those of any other font.
     if (!FExportDev->FUseDrawChar) {
         FExportDev->RawTextOut(*FState, FState->GetCurX(), FState->GetCurY(), Str);
         FIsCapitalTJ = false;
@@ -144,12 +146,65 @@ void TqzPDContentStream::DoShowText(const std::string& Str) {
     FIsCapitalTJ = false;
 }
 
-void TqzPDContentStream::ShowGlyphs(const std::string& /*Str*/) {
-    // To be completed with fonts: the walk over the string's characters
-    // (the font's GetNextChar gives each code, name and advance), with
-    // DrawChar and the shift of the current point per character. Without a
-    // font model no character is decoded, so none is drawn and the current
-    // point stays.
+void TqzPDContentStream::ShowGlyphs(const std::string& Str) {
+    auto* font = dynamic_cast<TqzPDFont*>(FState->GetFont());
+    if (font == nullptr) return;
+    const bool vertical = font->WritingMode() == TqzWritingMode::wmVertical;
+    // Composite strings reach a device that does not want them decoded one
+    // byte per DrawChar; the font still decodes them so that the advance
+    // is right, given with the last byte of each character.
+    const bool bytesOnly = !FExportDev->FCIDToGIDNeeded && font->IsCIDFont();
+    // Type 3 widths are glyph units; the font matrix takes them to text space.
+    double widthScale = 1;
+    if (font->GetFontType() == TqzPDFontType::Type3) {
+        const core::TqzPDMatrix* matrix = font->GetFontMatrix();
+        widthScale = matrix != nullptr ? matrix->FM11 : 0.001;
+    }
+    const double fontSize = FState->GetFontSize();
+    std::string charName;
+    size_t position = 0;
+    while (position < Str.size()) {
+        int32_t nextLen = 1;
+        uint32_t code = 0;
+        double dx = 0, dy = 0, ox = 0, oy = 0;
+        font->GetNextChar(Str, position, nextLen, code, charName, dx, dy, ox, oy);
+        const size_t length = std::clamp<size_t>(static_cast<size_t>(std::max(nextLen, 1)), 1, Str.size() - position);
+        const auto firstByte = static_cast<uint8_t>(Str[position]);
+        if (bytesOnly) charName.clear();
+        if (code == 0 && charName.empty()) code = firstByte;
+        dx *= widthScale;
+        dy *= widthScale;
+        if (code == 0 && charName.empty()) {
+            // A zero byte draws nothing.
+            position += length;
+            continue;
+        }
+        const double spacing = FState->GetCharSpace() + (code == 32 ? FState->GetWordSpace() : 0);
+        if (vertical) {
+            FState->SetCurCharW(dy * fontSize);
+            dx = 0;
+            dy = -(dy * fontSize + spacing);
+        } else {
+            FState->SetCurCharW(dx * fontSize);
+            dx = (dx * fontSize + spacing) * FState->GetHorizScaling();
+            dy = 0;
+        }
+        if (bytesOnly) {
+            for (size_t k = 0; k < length; ++k) {
+                const auto byte = static_cast<uint8_t>(Str[position + k]);
+                const bool last = k + 1 == length;
+                if (byte != 0) {
+                    FExportDev->DrawChar(*FState, FState->GetCurX(), FState->GetCurY(), last ? dx : 0, last ? dy : 0,
+                                         byte, charName);
+                }
+            }
+        } else {
+            FExportDev->DrawChar(*FState, FState->GetCurX(), FState->GetCurY(), dx, dy, static_cast<int32_t>(code),
+                                 charName);
+        }
+        FState->Shift(dx, dy);
+        position += length;
+    }
 }
 
 void TqzPDContentStream::OpShowText(TqzPDBaseObject* const* Operands, int32_t /*Count*/) {

@@ -236,12 +236,13 @@ protected:
 };
 
 // A device that wants characters gets each string framed by BeginString
-// and EndString; the characters themselves come with the font model.
+// and EndString, with the font's characters in between.
 TEST_F(TextTest, CharacterDevicesGetStringFrames) {
     EXPECT_EQ(Show("BT /F1 10 Tf (Hi) Tj ET", {"BeginStringOp", "BeginString", "EndString", "EndStringOp",
                                                "RawTextOut", "DrawChar"},
                    true),
-              (Lines{"BeginStringOp", "BeginString Hi", "EndString", "EndStringOp"}));
+              (Lines{"BeginStringOp", "BeginString Hi", "DrawChar 0 0 7.22 0 72 H", "DrawChar 7.22 0 2.22 0 105 i",
+                     "EndString", "EndStringOp"}));
 }
 
 TEST_F(TextTest, ShowingWithoutAFontSendsNothing) {
