@@ -398,37 +398,47 @@ FT_UInt GlyphOf(const FreeTypeFace& face, const FontWidths& font, const ShownCod
     return face.InEncoding(FT_ENCODING_ADOBE_STANDARD, c.raw);
 }
 
+// Compares the width of every code `pdf` shows with FreeType's advance of
+// its glyph; returns the count compared and adds the kinds of font met.
+int32_t CompareWidths(const fs::path& pdf, std::set<std::string>& kinds) {
+    int32_t compared = 0;
+    for (const FontWidths& font : OurWidths(pdf)) {
+        SCOPED_TRACE(font.name + " (" + font.type + ", object " + std::to_string(font.object) + ")");
+        std::string program;
+        if (font.program > 0) {
+            program = testing::QpdfShowObjectFilteredStream(pdf, static_cast<int32_t>(font.program));
+        } else if (const auto urw = kUrwFonts.find(font.name); urw != kUrwFonts.end()) {
+            program = platform::ReadFileBytes(kUrwFolder / (urw->second + ".t1"));
+        } else {
+            continue;  // no program to measure (Type 3, a composite font that is not embedded)
+        }
+        const FreeTypeFace face(program);
+        if (face.Face() == nullptr) {
+            ADD_FAILURE() << "FreeType does not read the program";
+            continue;
+        }
+        for (const ShownCode& c : font.codes) {
+            const FT_UInt glyph = GlyphOf(face, font, c);
+            // A code without a glyph shows .notdef, whose width files
+            // rarely agree on.
+            if (glyph == 0) continue;
+            const double advance = face.Advance(glyph);
+            EXPECT_NEAR(c.width, advance, 1.0)
+                << "code " << std::hex << c.raw << std::dec << " " << c.name << " glyph " << glyph;
+            ++compared;
+            kinds.insert(font.program > 0 ? font.type : "standard " + font.type);
+        }
+    }
+    return compared;
+}
+
 TEST(Fonts, WidthsAreTheFontProgramsAdvances) {
     QZ_REQUIRE_FONT_TOOLS();
     int32_t compared = 0;
     std::set<std::string> kinds;
     for (const auto& file : kFontFiles) {
         SCOPED_TRACE(file.fixture);
-        const fs::path& pdf = GetFixture(file.fixture).path;
-        for (const FontWidths& font : OurWidths(pdf)) {
-            SCOPED_TRACE(font.name + " (" + font.type + ", object " + std::to_string(font.object) + ")");
-            std::string program;
-            if (font.program > 0) {
-                program = testing::QpdfShowObjectFilteredStream(pdf, static_cast<int32_t>(font.program));
-            } else if (const auto urw = kUrwFonts.find(font.name); urw != kUrwFonts.end()) {
-                program = platform::ReadFileBytes(kUrwFolder / (urw->second + ".t1"));
-            } else {
-                continue;  // no program to measure (Type 3, a composite font that is not embedded)
-            }
-            const FreeTypeFace face(program);
-            ASSERT_NE(face.Face(), nullptr) << "FreeType does not read the program";
-            for (const ShownCode& c : font.codes) {
-                const FT_UInt glyph = GlyphOf(face, font, c);
-                // A code without a glyph shows .notdef, whose width files
-                // rarely agree on.
-                if (glyph == 0) continue;
-                const double advance = face.Advance(glyph);
-                EXPECT_NEAR(c.width, advance, 1.0)
-                    << "code " << std::hex << c.raw << std::dec << " " << c.name << " glyph " << glyph;
-                ++compared;
-                kinds.insert(font.program > 0 ? font.type : "standard " + font.type);
-            }
-        }
+        compared += CompareWidths(GetFixture(file.fixture).path, kinds);
     }
     EXPECT_GT(compared, 300);
     for (const char* kind : {"Type 1", "Type 1C", "TrueType", "CID TrueType", "CID Type 0C", "standard Type 1"})
@@ -538,6 +548,12 @@ TEST(Fonts, WrittenFontsAreReadBackByOutsideReaders) {
     const std::string text = WithoutWhitespace(testing::PdfToText(out, 1));
     for (const std::string& expected : {simpleText, standardText, compositeUtf8})
         EXPECT_NE(text.find(WithoutWhitespace(expected)), std::string::npos) << expected << " in " << text;
+
+    // The widths written are the program's advances, the standard font's
+    // those of its URW stand-in.
+    std::set<std::string> kinds;
+    EXPECT_GE(CompareWidths(out, kinds), 30);
+    EXPECT_EQ(kinds, (std::set<std::string>{"TrueType", "CID TrueType", "standard TrueType"}));
 
     // Our own reading of the file agrees with pdffonts too.
     const std::vector<FontLine> ours = ParseFontTable(FontsToolOutput({out.string()}));
