@@ -113,6 +113,10 @@ TqzFontProcessor::TqzFontProcessor(platform::Stream& AStream, int32_t APointSize
     FVertRes = AVertRes;
     try {
         const int64_t size = AStream.Size();
+        if (size < 0) {
+            errorCode = ErrorCodes::InvalidStreamOperation;
+            return;
+        }
         if (size > kMaxFontProgramSize) {
             errorCode = ErrorCodes::OutOfMemory;
             return;

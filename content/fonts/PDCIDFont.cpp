@@ -325,15 +325,21 @@ void TqzPDCIDFont::CreateFontDict() {
         WriteFontProgram(*descriptor, "FontFile3", program, "OpenType");
     }
     FBaseObject = type0;
+    // Glyphs recorded before the font had a dictionary join the document's.
+    if (!FOwnRecord.empty()) {
+        Record().merge(FOwnRecord);
+        FOwnRecord.clear();
+    }
 }
 
 const TqzCIDGlyphRecord* TqzPDCIDFont::GetRecord() const {
     const core::TqzPDDictionary* dict = GetFontDict();
     if (FDocument != nullptr && dict != nullptr && !dict->IsDirect()) {
         const auto* recordings = dynamic_cast<const TqzFontRecordings*>(FDocument->GetContentState());
-        if (recordings == nullptr) return nullptr;
-        const auto found = recordings->Fonts.find(dict->GetObjNumber());
-        return found != recordings->Fonts.end() ? &found->second : nullptr;
+        if (recordings != nullptr) {
+            const auto found = recordings->Fonts.find(dict->GetObjNumber());
+            return found != recordings->Fonts.end() ? &found->second : nullptr;
+        }
     }
     return FOwnRecord.empty() ? nullptr : &FOwnRecord;
 }
@@ -343,6 +349,8 @@ TqzCIDGlyphRecord& TqzPDCIDFont::Record() {
     if (FDocument == nullptr || dict == nullptr || dict->IsDirect()) return FOwnRecord;
     auto* recordings = dynamic_cast<TqzFontRecordings*>(FDocument->GetContentState());
     if (recordings == nullptr) {
+        // Never replace state of another kind.
+        if (FDocument->GetContentState() != nullptr) return FOwnRecord;
         auto made = std::make_unique<TqzFontRecordings>();
         recordings = made.get();
         FDocument->SetContentState(std::move(made));

@@ -5,6 +5,9 @@
 #include <vector>
 
 #include "content/DecodedBytes.h"
+#include "core/PDDictionary.h"
+#include "core/PDName.h"
+#include "core/PDStream.h"
 
 #ifndef QZ_PREDEFINED_CMAP_DIR
 #error "QZ_PREDEFINED_CMAP_DIR must name the folder of the predefined CMaps"
@@ -45,8 +48,14 @@ TqzPDCMap::TqzPDCMap(platform::Stream& AStream, std::string aCollection, std::st
 
 std::unique_ptr<TqzPDCMap> TqzPDCMap::MakeCMapFromStream(core::TqzPDStream& AStream, const std::string& aCollection,
                                                          const std::string& acMapName) {
-    // A stream that fails to decode gives what it decoded so far.
+    // A stream that fails to decode gives what it decoded so far. A CMap that
+    // /UseCMap names comes first, as a usecmap at the start of the text would.
     std::string text;
+    const auto* dict = AStream.GetDict();
+    const auto* name = dynamic_cast<const core::TqzPDName*>(dict ? dict->LookUp("UseCMap") : nullptr);
+    if (name && IsSafeCMapName(name->GetValue())) {
+        text = "/" + name->GetValue() + " usecmap\n";
+    }
     (void)AppendDecoded(AStream, text, kMaxCMapStreamSize);
     platform::MemoryStream memory(std::move(text));
     return std::unique_ptr<TqzPDCMap>(new TqzPDCMap(memory, aCollection, acMapName));

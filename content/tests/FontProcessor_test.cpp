@@ -92,17 +92,21 @@ std::vector<std::vector<double>> Records(const TqzPointsList& points) {
 }
 
 // A stream that claims a size it never holds.
-class HugeStream final : public qz::platform::Stream {
+class ClaimingStream final : public qz::platform::Stream {
 public:
+    explicit ClaimingStream(int64_t size) : size_(size) {}
     int64_t Read(void*, int64_t) override {
         ++reads;
         return 0;
     }
     int64_t Write(const void*, int64_t) override { return 0; }
     int64_t Seek(int64_t, qz::platform::SeekOrigin) override { return 0; }
-    int64_t Size() override { return int64_t{1} << 40; }
+    int64_t Size() override { return size_; }
     void SetSize(int64_t) override {}
     int32_t reads = 0;
+
+private:
+    int64_t size_;
 };
 
 }  // namespace
@@ -324,12 +328,17 @@ TEST(FontProcessor, StreamCopiesTheProgramAndReportsUnusableOnes) {
     }
 }
 
-TEST(FontProcessor, HugeProgramIsRefusedBeforeCopying) {
-    HugeStream stream;
-    ErrorCodes error = ErrorCodes::Success;
-    TqzFontProcessor p(stream, 12, 96, 96, error);
-    EXPECT_EQ(error, ErrorCodes::OutOfMemory);
-    EXPECT_EQ(stream.reads, 0);
+TEST(FontProcessor, ImpossibleSizesAreRefusedBeforeCopying) {
+    const std::pair<int64_t, ErrorCodes> cases[] = {{int64_t{1} << 40, ErrorCodes::OutOfMemory},
+                                                    {kMaxFontProgramSize + 1, ErrorCodes::OutOfMemory},
+                                                    {-1, ErrorCodes::InvalidStreamOperation}};
+    for (const auto& [size, expected] : cases) {
+        ClaimingStream stream(size);
+        ErrorCodes error = ErrorCodes::Success;
+        TqzFontProcessor p(stream, 12, 96, 96, error);
+        EXPECT_EQ(error, expected) << size;
+        EXPECT_EQ(stream.reads, 0);
+    }
 }
 
 TEST(FontProcessor, FilesThatCannotBeOpened) {

@@ -86,6 +86,9 @@ TEST(PDCIDFont, DecodingThroughCMapAndGlyphMap) {
     const Case cases[] = {
         {"/Identity-H", "/W [1 [500]]", "CIDFontType2", std::string("\0\1\0\12", 4), "1::0.5:0 10::1:0", false},
         {"/Identity-V", "/W [1 [500]]", "CIDFontType2", std::string("\0\1\0\12", 4), "1::0:0.5 10::0:1", true},
+        // Any vertical CMap writes vertically, not Identity-V alone (A is
+        // CID 34 there, given as its Unicode value without a program).
+        {"/90ms-RKSJ-V", "/W [1 [500]]", "CIDFontType2", "A", "65::0:1", true},
         // A CID beyond the glyph map is its own glyph index.
         {"/Identity-H", "/CIDToGIDMap 6 0 R", "CIDFontType2", std::string("\0\1\0\5", 4), "8::1:0 5::1:0", false},
         // A descendant of another kind is not read: nothing decodes.
@@ -180,6 +183,7 @@ TEST(PDCIDFont, RecordedGlyphsCompleteWidthsAndToUnicode) {
     const std::u16string text = u"abcd";
     const TqzCIDGlyph glyphs[] = {{5, 500, 0}, {3, 300, 1}, {4, 400, 2}, {9, 900, 3}, {5, 555, 3}};
     recording->ProcessUniscribe(text, platformFont, glyphs);
+    EXPECT_EQ(writer.GetRecord(), recording->GetRecord());
     // A ligature and a character beyond the basic plane, each one glyph;
     // clusters outside the text give no text.
     const TqzCIDGlyph ligature[] = {{7, 700, 0}, {11, 1100, 2}, {12, 1200, 7}, {13, 1300, -1}};
@@ -204,6 +208,7 @@ TEST(PDCIDFont, RecordedGlyphsCompleteWidthsAndToUnicode) {
 }
 
 TEST(PDCIDFont, WrittenTextSurvivesTheSaveForOtherReaders) {
+    RegisterContentFactories();
     document::TqzPDDocument document;
     document.NewDocument(0, 0, 612, 792);
     document::TqzPDBaseDoc& baseDoc = *document.GetBaseDoc();

@@ -17,6 +17,7 @@
 
 #include "core/MemoryStream.h"
 #include "core/PDDictionary.h"
+#include "core/PDName.h"
 #include "core/PDStream.h"
 #include "filters/Registration.h"
 #include "platform/Streams.h"
@@ -241,15 +242,30 @@ TEST(PDCMap, EveryPredefinedCMapParses) {
 
 TEST(PDCMap, EmbeddedCMapUsesAPredefinedOne) {
     filters::RegisterFilters();
-    core::TqzPDStream stream(
-        std::make_shared<core::TqzMemoryStream>("/UniJIS-UCS2-H usecmap\nbegincidrange <3042> <3042> 5 endcidrange"),
-        std::make_unique<core::TqzPDDictionary>());
-    const auto cmap = TqzPDCMap::MakeCMapFromStream(stream, "Adobe-Japan1-UCS2", "Custom");
-    ASSERT_NE(cmap, nullptr);
-    EXPECT_EQ(cmap->GetCMapName(), "Custom");
-    EXPECT_EQ(cmap->GetUCSParser(), nullptr);
-    EXPECT_EQ(Decode(*cmap, "\x30\x42").Cid, 5);
-    EXPECT_EQ(Decode(*cmap, "\x30\x44").Cid, ExpectedValue(FileEntries(Predefined("UniJIS-UCS2-H")), 0x3044));
+    const int64_t predefined = ExpectedValue(FileEntries(Predefined("UniJIS-UCS2-H")), 0x3044);
+    struct Case {
+        std::string useCMap;  // the stream's /UseCMap name, "" for none
+        std::string text;
+        uint16_t at3042, at3044;
+    };
+    const std::string own = "begincidrange <3042> <3042> 5 endcidrange";
+    const Case cases[] = {
+        {"", "/UniJIS-UCS2-H usecmap\n" + own, 5, static_cast<uint16_t>(predefined)},
+        {"UniJIS-UCS2-H", own, 5, static_cast<uint16_t>(predefined)},
+        {"..#2FUniJIS-UCS2-H", own, 5, 65535},
+        {"", own, 5, 65535},
+    };
+    for (const Case& c : cases) {
+        auto dict = std::make_unique<core::TqzPDDictionary>();
+        if (!c.useCMap.empty()) dict->Add("UseCMap", std::make_unique<core::TqzPDName>(c.useCMap));
+        core::TqzPDStream stream(std::make_shared<core::TqzMemoryStream>(c.text), std::move(dict));
+        const auto cmap = TqzPDCMap::MakeCMapFromStream(stream, "Adobe-Japan1-UCS2", "Custom");
+        ASSERT_NE(cmap, nullptr);
+        EXPECT_EQ(cmap->GetCMapName(), "Custom");
+        EXPECT_EQ(cmap->GetUCSParser(), nullptr);  // embedded CMaps have no companion
+        EXPECT_EQ(Decode(*cmap, "\x30\x42").Cid, c.at3042) << c.useCMap << c.text;
+        EXPECT_EQ(Decode(*cmap, "\x30\x44").Cid, c.at3044) << c.useCMap << c.text;
+    }
 }
 
 }  // namespace
