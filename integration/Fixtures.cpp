@@ -16,6 +16,7 @@
 #include "component/PDFDocument.h"
 #include "integration/ContentFixtures.h"
 #include "integration/DocumentFixtures.h"
+#include "integration/FontFixtures.h"
 #include "platform/Exception.h"
 #include "platform/Streams.h"
 #include "testing/PdfBuilder.h"
@@ -139,6 +140,14 @@ Recipe Latex(const std::string& engine) {
                     "doc.pdf");
 }
 
+// One TeX document run through `engine` in a folder of its own.
+Recipe Tex(int32_t pages, const std::string& engine, const std::string& source) {
+    return Programs(pages, "", {{"doc.tex", source}},
+                    {{engine, "-interaction=nonstopmode", "-halt-on-error", "-output-directory={dir}",
+                      "{dir}/doc.tex"}},
+                    "doc.pdf");
+}
+
 // The number after the last "startxref" replaced by `value`.
 std::string WithStartxref(std::string bytes, int64_t value) {
     const size_t keyword = bytes.rfind("startxref");
@@ -196,6 +205,24 @@ const std::map<std::string, Recipe>& Recipes() {
               "-fill", "green", "-draw", "circle 15,10 15,2", ")", "-adjoin",
               "PDFA:{dir}/out.pdf"}},
             "out.pdf");
+
+        // Fonts of every kind the font models read, as their producers write them.
+        r["fonts-pdftex"] = Tex(1, "pdflatex", FontsLatexTimes());
+        r["fonts-lmodern"] = Tex(1, "pdflatex", FontsLatexModern());
+        r["fonts-type3"] = Tex(1, "pdflatex", FontsLatexBitmap());
+        r["fonts-luatex"] = Tex(1, "lualatex", FontsLuatex());
+        r["fonts-gs"] = Ghostscript(2, FontsPostScript());
+        r["fonts-cairo-luatex"] = Programs(1, "fonts-luatex", {},
+                                           {{"pdftocairo", "-pdf", "{dir}/base.pdf", "{dir}/out.pdf"}},
+                                           "out.pdf");
+        r["fonts-cairo-gs"] = Programs(2, "fonts-gs", {},
+                                       {{"pdftocairo", "-pdf", "{dir}/base.pdf", "{dir}/out.pdf"}},
+                                       "out.pdf");
+        r["fonts-cjk"] = Programs(1, "", {{"in.svg", FontsCjkSvg()}},
+                                  {{"rsvg-convert", "-f", "pdf", "-o", "{dir}/out.pdf", "{dir}/in.svg"}},
+                                  "out.pdf");
+        // The file's bytes are their own description.
+        r["fonts-cmaps"] = Bytes(1, FontsPredefinedCMaps(), FontsPredefinedCMaps);
 
         // The same pages in other structures and encryptions.
         r["text-objstm"] = Qpdf(3, "text", {"--object-streams=generate"});
