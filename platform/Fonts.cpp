@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/CodePage.h"
+#include "platform/Rounding.h"
 
 namespace qz::platform {
 
@@ -99,13 +100,6 @@ FT_Face OpenFace(const PlatformFont& font) {
     return face;
 }
 
-int32_t RoundSaturated(double value) {
-    if (std::isnan(value)) return 0;
-    value = std::nearbyint(value);
-    if (value >= static_cast<double>(std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
-    if (value <= static_cast<double>(std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(value);
-}
 
 }  // namespace
 
@@ -135,8 +129,8 @@ TextExtent MeasureText(const PlatformFont& font, std::string_view text1252) {
         width += face->glyph->advance.x;
     }
     TextExtent extent;
-    extent.Width = RoundSaturated(static_cast<double>(width) / 64.0);
-    extent.Height = RoundSaturated(
+    extent.Width = RoundHalfEven(static_cast<double>(width) / 64.0);
+    extent.Height = RoundHalfEven(
         static_cast<double>(face->size->metrics.ascender - face->size->metrics.descender) / 64.0);
     return extent;
 }

@@ -13,6 +13,7 @@
 
 #include "content/device/ContentOperands.h"
 #include "platform/Exception.h"
+#include "platform/Rounding.h"
 #include "platform/Streams.h"
 
 namespace qz::content {
@@ -27,13 +28,6 @@ ErrorCodes ToErrorCode(FT_Error error) { return static_cast<ErrorCodes>(FT_ERROR
 
 // Rounds half to even, as every rounding here does.
 double RoundEven(double value) { return std::nearbyint(value); }
-
-// Values read from a font can be anything; converting them saturates.
-int32_t RoundToInt32(double value) {
-    if (std::isnan(value)) return 0;
-    constexpr double kBeyondInt32 = 4.0e9;
-    return SaturatedInt32(static_cast<int64_t>(std::clamp(RoundEven(value), -kBeyondInt32, kBeyondInt32)));
-}
 
 int32_t AbsoluteSize(int32_t size) { return SaturatedInt32(std::llabs(static_cast<long long>(size))); }
 
@@ -231,7 +225,7 @@ void TqzFontProcessor::LoadFontDetails() {
         const double u = FunitsPerEm;
         FAscent = RoundEven(face->ascender / u);
         FDescent = RoundEven(face->descender / u);
-        FMaxWidth = RoundToInt32(face->max_advance_width / u);
+        FMaxWidth = platform::RoundHalfEven(face->max_advance_width / u);
         FBBox = qzRect(RoundEven(static_cast<double>(face->bbox.xMin) / u),
                        RoundEven(static_cast<double>(face->bbox.yMin) / u),
                        RoundEven(static_cast<double>(face->bbox.xMax) / u),
@@ -263,7 +257,7 @@ void TqzFontProcessor::LoadFontDetails() {
     if (FT_Get_PS_Font_Info(face, &info) == 0) {
         FItalicAngle = SaturatedInt32(info.italic_angle);
     } else if (const auto* post = static_cast<const TT_Postscript*>(FT_Get_Sfnt_Table(face, FT_SFNT_POST))) {
-        FItalicAngle = RoundToInt32(static_cast<double>(post->italicAngle) / 65536.0);
+        FItalicAngle = platform::RoundHalfEven(static_cast<double>(post->italicAngle) / 65536.0);
     }
 
     FFlag = 2 | 32;

@@ -52,13 +52,6 @@ TqzPDFontType TypeOfFontFile3(std::string_view subtype, TqzPDFontType current, b
 
 }  // namespace
 
-int32_t RoundHalfEven(double value) {
-    if (std::isnan(value)) return 0;
-    if (value >= 2147483647.0) return std::numeric_limits<int32_t>::max();
-    if (value <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(std::nearbyint(value));  // the default rounding mode: halves to even
-}
-
 int32_t SaturateInt32(int64_t value) { return SaturatedInt32(value); }
 
 double ClampGlyphUnits(double value) {

@@ -22,6 +22,7 @@
 #include "core/PDRect.h"
 #include "document/ContentFactories.h"
 #include "platform/Fonts.h"
+#include "platform/Rounding.h"
 #include "platform/Streams.h"
 
 namespace qz::core {
@@ -68,9 +69,7 @@ enum class TqzPDFFontEmbeddingType : uint8_t { etNone, etFull, etSubset };
 // values would overflow wherever a device turns them into integers.
 inline constexpr double kMaxGlyphUnits = 100000.0;
 
-// Rounded to the nearest integer, halves to the even neighbour; NaN gives 0
-// and values beyond the range of int32_t saturate.
-int32_t RoundHalfEven(double value);
+using platform::RoundHalfEven;
 // A file's integer in int32_t, saturated.
 int32_t SaturateInt32(int64_t value);
 // A metric in glyph units from a file, NaN as 0, clamped to kMaxGlyphUnits.
