@@ -324,6 +324,19 @@ ErrorCodes TqzFontProcessor::SetCharmap(uint32_t ACharCode, uint32_t& AGlyphInde
     return ErrorCodes::NoWindowsCharacterMapFound;
 }
 
+ErrorCodes TqzFontProcessor::GetUnicodeGlyph(uint32_t ACodePoint, uint32_t& AGlyphIndex, double& AAdvance) {
+    AGlyphIndex = 0;
+    AAdvance = 0;
+    if (face_ == nullptr) return ErrorCodes::InvalidFaceHandle;
+    if (FT_Select_Charmap(face_, FT_ENCODING_UNICODE) == 0) AGlyphIndex = FT_Get_Char_Index(face_, ACodePoint);
+    ErrorCodes result = ErrorCodes::Success;
+    if (AGlyphIndex == 0) result = SetCharmap(ACodePoint, AGlyphIndex);
+    if (const FT_Error error = FT_Load_Glyph(face_, AGlyphIndex, FT_LOAD_NO_SCALE)) return ToErrorCode(error);
+    const double unitsPerEm = face_->units_per_EM > 0 ? face_->units_per_EM : 1000;
+    AAdvance = RoundEven(static_cast<double>(face_->glyph->metrics.horiAdvance) * 1000.0 / unitsPerEm);
+    return result;
+}
+
 double TqzFontProcessor::GetCharSize(uint32_t code, bool vertical) {
     if (SetSize(FFontSize) != ErrorCodes::Success) return 0;
     uint32_t glyph = 0;

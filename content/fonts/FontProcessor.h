@@ -202,6 +202,10 @@ public:
     // Switching kerning on or off forgets the previous glyph and the kerning
     // gathered so far.
     void SetUseKerning(bool Value);
+    // The glyph of a Unicode character (the Unicode map first, then every
+    // map) with its unscaled advance in 1/1000 em; 0 and the missing
+    // glyph's advance when no map holds it.
+    ErrorCodes GetUnicodeGlyph(uint32_t ACodePoint, uint32_t& AGlyphIndex, double& AAdvance);
 
     // One glyph, named by code, index or name, into AGlyphPoints; on an
     // error the list is left empty.

@@ -1,7 +1,5 @@
 #include "content/fonts/PDCIDFont.h"
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
 
 #include <algorithm>
 #include <cstdio>
@@ -387,37 +385,28 @@ void TqzPDCIDFont::ProcessUniscribe(std::u16string_view AText, const platform::P
 std::string TqzPDCIDFont::RecordText(std::u16string_view AText) {
     platform::MemoryStream* program = GetEmbeddedFontStream();
     if (program == nullptr || program->Bytes().empty()) return {};
-    FT_Library library = nullptr;
-    if (FT_Init_FreeType(&library) != 0) return {};
-    FT_Face face = nullptr;
-    const std::string& bytes = program->Bytes();
+    ErrorCodes error = ErrorCodes::Success;
+    TqzFontProcessor processor(*program, FPlatformFont.Size, platform::kScreenDpi, platform::kScreenDpi, error);
+    if (error != ErrorCodes::Success) return {};
+    std::vector<TqzCIDGlyph> glyphs;
     std::string shown;
-    if (FT_New_Memory_Face(library, reinterpret_cast<const FT_Byte*>(bytes.data()), static_cast<FT_Long>(bytes.size()),
-                           0, &face) == 0) {
-        const double unitsPerEm = face->units_per_EM > 0 ? face->units_per_EM : 1000;
-        std::vector<TqzCIDGlyph> glyphs;
-        for (size_t i = 0; i < AText.size(); ++i) {
-            char32_t codePoint = AText[i];
-            const size_t start = i;
-            if (codePoint >= 0xD800 && codePoint < 0xDC00 && i + 1 < AText.size() && AText[i + 1] >= 0xDC00 &&
-                AText[i + 1] < 0xE000) {
-                codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (AText[i + 1] - 0xDC00);
-                ++i;
-            }
-            const FT_UInt index = FT_Get_Char_Index(face, codePoint);
-            int32_t advance = 0;
-            if (FT_Load_Glyph(face, index, FT_LOAD_NO_SCALE) == 0) {
-                advance = RoundHalfEven(static_cast<double>(face->glyph->metrics.horiAdvance) * 1000.0 / unitsPerEm);
-            }
-            const auto glyphIndex = static_cast<uint16_t>(std::min<FT_UInt>(index, 0xFFFF));
-            glyphs.push_back({glyphIndex, advance, static_cast<int32_t>(start)});
-            shown += static_cast<char>(glyphIndex >> 8);
-            shown += static_cast<char>(glyphIndex & 0xFF);
+    for (size_t i = 0; i < AText.size(); ++i) {
+        char32_t codePoint = AText[i];
+        const size_t start = i;
+        if (codePoint >= 0xD800 && codePoint < 0xDC00 && i + 1 < AText.size() && AText[i + 1] >= 0xDC00 &&
+            AText[i + 1] < 0xE000) {
+            codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (AText[i + 1] - 0xDC00);
+            ++i;
         }
-        FT_Done_Face(face);
-        ProcessUniscribe(AText, FPlatformFont, glyphs);
+        uint32_t index = 0;
+        double advance = 0;
+        processor.GetUnicodeGlyph(codePoint, index, advance);
+        const auto glyphIndex = static_cast<uint16_t>(std::min<uint32_t>(index, 0xFFFF));
+        glyphs.push_back({glyphIndex, RoundHalfEven(advance), static_cast<int32_t>(start)});
+        shown += static_cast<char>(glyphIndex >> 8);
+        shown += static_cast<char>(glyphIndex & 0xFF);
     }
-    FT_Done_FreeType(library);
+    ProcessUniscribe(AText, FPlatformFont, glyphs);
     return shown;
 }
 

@@ -6,6 +6,7 @@
 #include "content/device/ContentOperands.h"
 #include "content/fonts/PD8bitFont.h"
 #include "content/fonts/PDCIDFont.h"
+#include "content/fonts/PDCMap.h"
 #include "content/fonts/FontProcessor.h"
 #include "content/fonts/PDBuiltInFontMap.h"
 #include "content/fonts/PDCMapParser.h"
@@ -207,7 +208,7 @@ void TqzPDFont::ReadToUnicode(const core::TqzPDDictionary& dict) {
     core::TqzPDBaseObject* toUnicode = dict.LookUp("ToUnicode");
     if (toUnicode == nullptr || !toUnicode->IsStream()) return;
     std::string bytes;
-    AppendDecoded(*static_cast<core::TqzPDStream*>(toUnicode), bytes, kMaxFontProgramSize);
+    AppendDecoded(*static_cast<core::TqzPDStream*>(toUnicode), bytes, kMaxCMapStreamSize);
     if (bytes.empty()) return;
     platform::MemoryStream text(std::move(bytes));
     FToUnicode = std::make_unique<TqzPDCMapParser>(text);
